@@ -1,0 +1,53 @@
+# The README's commands. `make test` installs what is missing, builds every target and runs
+# every test: native (plain and under ASan+UBSan), then the Windows ones under Wine.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+B := $(abspath $(BUILD))
+CMAKE_CFG = cmake -S . -G "Unix Makefiles" -Wno-dev
+
+.PHONY: deps native asan win64 win32 build test test-native run bench bench-wine format clean
+
+deps:
+	@bash scripts/deps.sh
+
+native: deps
+	@$(CMAKE_CFG) -B $(B)/native -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(B)/native -j$(JOBS)
+
+asan: deps
+	@$(CMAKE_CFG) -B $(B)/asan -DCMAKE_BUILD_TYPE=Debug -DDUVO_SANITIZE=ON >/dev/null
+	@cmake --build $(B)/asan -j$(JOBS)
+
+win64: deps
+	@$(CMAKE_CFG) -B $(B)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+		-DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(B)/win64 -j$(JOBS)
+
+win32: win64
+	@$(CMAKE_CFG) -B $(B)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DDUVO_WIN64_BUILD_DIR=$(B)/win64 >/dev/null
+	@cmake --build $(B)/win32 -j$(JOBS)
+
+build: native asan win32
+
+test-native: native asan
+	ctest --test-dir $(B)/asan --output-on-failure
+	ctest --test-dir $(B)/native --output-on-failure
+
+test: build test-native
+	ctest --test-dir $(B)/win32 --output-on-failure
+
+bench: native
+	$(B)/native/bench/download_bench
+
+bench-wine: win32
+	@echo "bench-wine: not built yet"
+
+run: win32
+	@echo "run: not built yet"
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(B)
