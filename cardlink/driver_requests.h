@@ -30,6 +30,9 @@ void BuildCardRegisterRequest(BYTE (&block)[CARD_REGISTER_REQUEST_SIZE], bool is
 // The mailbox register base held in bytes 32-35 of CardInfo, little-endian.
 DWORD CardInfoRegisterBase(const BYTE (&cardInfo)[CARD_INFO_SIZE]);
 
+// The Windows error code of the driver request that has just failed; never 0.
+DWORD LastRequestError();
+
 // 0 on success, otherwise the Windows error code of the failed request.
 DWORD InitializeHardware(HANDLE device);
 

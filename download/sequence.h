@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 
 inline constexpr DWORD ERR_NO_READY_REPLY = 0x05419368;
 inline constexpr DWORD ERR_TRANSFER_FAILED = 0x87025353;
