@@ -20,8 +20,8 @@ inline constexpr uint32_t kIoctlRegisterIo = 0x80002005;
 inline constexpr uint32_t kIoctlGetInfo = 0x80002010;
 
 // Windows error codes the model answers with (the host maps them to its own status codes).
-inline constexpr uint32_t kErrorInvalidParameter = 87;   // malformed or unknown request
-inline constexpr uint32_t kErrorInvalidFunction = 1;     // unknown control code
+inline constexpr uint32_t kErrorInvalidParameter = 87;  // malformed or unknown request
+inline constexpr uint32_t kErrorInvalidFunction = 1;    // unknown control code
 
 inline constexpr uint32_t kNever = 0xFFFFFFFF;  // "no such index" in the fault plan
 
@@ -46,9 +46,9 @@ struct FaultPlan {
     // Download request.
     ReplyFault requestReply = ReplyFault::kNone;  // kWrongCode answers with code requestReplyCode
     uint8_t requestReplyCode = 0xF2;
-    uint32_t requestReplyLength = 12;             // 0..65535; shorter cuts the magic, longer pads
-    char readyMagic[11] = {};                     // overrides the magic when not empty
-    uint32_t pendingPacketLength = 0;             // a card packet pending before the request (>0)
+    uint32_t requestReplyLength = 12;  // 0..65535; shorter cuts the magic, longer pads
+    char readyMagic[11] = {};          // overrides the magic when not empty
+    uint32_t pendingPacketLength = 0;  // a card packet pending before the request (>0)
     // Data acknowledgements: the fault hits chunk ackFaultChunk, its first ackFaultAttempts tries.
     ReplyFault ackReply = ReplyFault::kNone;
     uint32_t ackFaultChunk = kNever;
@@ -111,7 +111,7 @@ using BlockProgrammedFn = void (*)(void* context, uint32_t block, const uint8_t*
                                    uint32_t length);
 
 class CardModel {
-public:
+  public:
     // `flash` holds kFlashSize bytes, `staging` kBlockSize bytes; both stay the host's.
     CardModel(uint8_t* flash, uint8_t* staging);
 
@@ -130,14 +130,95 @@ public:
     void SetBlockProgrammed(BlockProgrammedFn fn, void* context);
 
     const Counters& counters() const { return counters_; }
+    void ResetCounters() { counters_ = {}; }
     uint32_t BlockLength(uint32_t block) const;  // bytes programmed into the block, 0 if none
     const uint8_t* BlockData(uint32_t block) const;
     // Restores a block's contents (persistence); false when it does not fit.
     bool LoadBlock(uint32_t block, const uint8_t* data, uint32_t length);
 
-private:
+  private:
+    // A packet the card holds for the host. Only its first bytes are stored; the rest of a long
+    // packet reads as `fill`, so a 65,535-byte packet costs no storage.
+    struct CardPacket {
+        uint8_t head[16];
+        uint32_t headLength;
+        uint32_t length;
+        uint8_t fill;
+    };
+    static constexpr uint32_t kCardQueueSize = 4;
+    static constexpr uint32_t kHostPacketCapacity = 256;
+
+    IoResult Fail(uint32_t code, uint8_t* out, uint32_t outSize);
+    IoResult Reject();
+    IoResult GetInfo(uint32_t inSize, uint8_t* out, uint32_t outSize);
+    IoResult Initialize(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize);
+    IoResult RegisterIo(uint64_t nowUs, uint32_t inSize, uint8_t* out, uint32_t outSize);
+    bool PlannedFailure(uint64_t index) const;
+
+    uint8_t ReadRegister(uint64_t nowUs, uint32_t offset);
+    void WriteRegister(uint64_t nowUs, uint32_t offset, uint8_t value);
+    uint8_t ReadStatus(uint64_t nowUs);
+    uint8_t ReadCardPacket(uint32_t offset);
+    void WriteControl(uint64_t nowUs, uint8_t value);
+
+    void ProcessHostPacket(uint64_t nowUs);
+    void OnDownloadRequest(uint32_t length);
+    void OnDataPacket(uint32_t length);
+    bool DataPacketValid(uint32_t length, uint32_t offset) const;
+    void OnEndPacket(uint64_t nowUs, uint32_t length);
+    bool ProgrammingFinished(uint64_t nowUs) const;
+    void FinishProgramming();
+
+    void AnnounceReadyReply();
+    void AnnounceAck(ReplyFault fault, const char* text);
+    void AnnounceFlashDone();
+    void AnnouncePendingPacket();
+    void AnnounceFullReply(const uint8_t* head, uint32_t headLength);
+    void Announce(const uint8_t* head, uint32_t headLength, uint32_t length, uint8_t fill);
+    void AnnounceNextGenerated(uint64_t nowUs);
+    void Withdraw();
+
+    void ResetMailbox();
+    void ResetTransfer();
+
+    uint8_t* flash_;
+    uint8_t* staging_;
     CardConfig config_;
     Counters counters_ = {};
+    TraceFn traceFn_ = nullptr;
+    void* traceContext_ = nullptr;
+    BlockProgrammedFn programmedFn_ = nullptr;
+    void* programmedContext_ = nullptr;
+    uint32_t blockLength_[kBlockCount] = {};
+    uint64_t requestIndex_ = 0;  // driver requests since the last Open()
+
+    // Host packet being written: opened by REG_CONTROL = 1, processed at REG_CONTROL = 0.
+    bool hostOpen_ = false;
+    uint16_t hostLength_ = 0;
+    uint32_t hostReceived_ = 0;
+    uint8_t hostPacket_[kHostPacketCapacity] = {};
+
+    // Card packets; the front one is announced by STATUS_CARD_PACKET.
+    CardPacket cardQueue_[kCardQueueSize] = {};
+    uint32_t cardQueueHead_ = 0;
+    uint32_t cardQueueCount_ = 0;
+    bool lengthLoRead_ = false;
+    bool lengthHiRead_ = false;
+    uint32_t dataRead_ = 0;
+
+    // Download in progress.
+    bool downloadActive_ = false;
+    uint32_t block_ = 0;
+    uint32_t expectedOffset_ = 0;  // next new chunk; also the staged image length
+    bool haveChunk_ = false;
+    uint32_t lastOffset_ = 0;  // the last chunk taken, which a retry may repeat
+    bool haveAttemptChunk_ = false;
+    uint32_t attemptChunk_ = 0;
+    uint32_t attempt_ = 0;  // data packets seen for attemptChunk_, from 1
+    bool programming_ = false;
+    uint64_t programmingDoneUs_ = 0;
+    uint32_t statusReadsSinceEnd_ = 0;
+    uint32_t lateAcksPending_ = 0;
 };
 
 }  // namespace virtualcard
