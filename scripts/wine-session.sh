@@ -1,0 +1,306 @@
+#!/usr/bin/env bash
+# Wine session harness for the virtual card driver: one prefix per build tree, a session with the
+# driver service loaded, the card configured through the registry, Windows programs run inside it.
+#
+#   scripts/wine-session.sh -b BUILD_DIR [-d DRIVER_DIR] COMMAND [ARGS...]
+#
+# BUILD_DIR holds the prefix (BUILD_DIR/wine/prefix) and the session state; DRIVER_DIR holds
+# duvo_virtual_card.sys and duvo_card_service.exe (default: BUILD_DIR/virtualcard/driver, or
+# DUVO_DRIVER_DIR). See docs/virtual-card-driver.md for the commands.
+set -euo pipefail
+
+readonly SERVICE_NAME=DuvoVirtualCard
+readonly DRIVER_FILE=duvo_virtual_card.sys
+readonly SERVICE_TOOL=duvo_card_service.exe
+readonly PARAMETERS_KEY="HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\${SERVICE_NAME}\\Parameters"
+readonly CARD_DATA_DIR_REL="drive_c/ProgramData/DuvoVirtualCard"
+
+die() {
+    echo "wine-session: $*" >&2
+    exit 1
+}
+
+usage() {
+    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//' >&2
+    cat >&2 <<'EOF'
+Commands:
+  prepare                 create the prefix once (reused afterwards) with a virtual desktop
+  install-driver          copy the driver into the prefix and (re)create its auto-start service
+  start                   start the session (Xvfb when DISPLAY is unset, wineserver -p, services,
+                          driver); prints the environment lines of the session
+  stop                    end the session and everything in it; safe to call at any time
+  session -- CMD [ARGS]   prepare, install-driver, start, run CMD with the session's environment,
+                          stop on every exit path; exits with CMD's status
+  card-config [NAME=VALUE ...]
+                          replace the driver's Parameters values (all old values removed); a
+                          VALUE of digits (or 0x hex) is a REG_DWORD, anything else a REG_SZ;
+                          NAME:sz=VALUE and NAME:dword=VALUE force the type
+  card-reset              remove the block files, the trace and the status file
+  driver-stop|driver-start
+                          stop or start the driver service inside the running session
+  run PROGRAM [ARGS]      run a Windows program in the session, return its exit code
+  env                     print the environment lines of the session (eval-able)
+  data-dir                print the Linux path of the card's data directory
+EOF
+    exit 2
+}
+
+BUILD_DIR="${DUVO_BUILD_DIR:-}"
+DRIVER_DIR="${DUVO_DRIVER_DIR:-}"
+while getopts "b:d:h" opt; do
+    case "$opt" in
+        b) BUILD_DIR="$OPTARG" ;;
+        d) DRIVER_DIR="$OPTARG" ;;
+        *) usage ;;
+    esac
+done
+shift $((OPTIND - 1))
+[ $# -ge 1 ] || usage
+[ -n "$BUILD_DIR" ] || die "no build directory (-b or DUVO_BUILD_DIR)"
+[ -d "$BUILD_DIR" ] || die "build directory $BUILD_DIR does not exist"
+BUILD_DIR="$(cd "$BUILD_DIR" && pwd)"
+[ -n "$DRIVER_DIR" ] || DRIVER_DIR="$BUILD_DIR/virtualcard/driver"
+
+readonly WINE_DIR="$BUILD_DIR/wine"
+readonly STATE_FILE="$WINE_DIR/session.state"
+readonly LOG_DIR="$WINE_DIR/log"
+
+# Every Wine command of this script runs with this environment: never the user's own prefix.
+export WINEPREFIX="$WINE_DIR/prefix"
+export WINEDEBUG="${DUVO_WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+unset WINESERVER WINELOADER
+
+wine_cmd() { wine "$@"; }
+
+card_data_dir() { echo "$WINEPREFIX/$CARD_DATA_DIR_REL"; }
+
+# ---- session state -------------------------------------------------------------------------
+
+state_get() {
+    [ -f "$STATE_FILE" ] || return 0
+    sed -n "s/^$1=//p" "$STATE_FILE"
+}
+
+pid_alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
+
+# True when `pid` is a process whose environment names our prefix (guards against pid reuse).
+pid_is_ours() {
+    local pid="$1"
+    pid_alive "$pid" || return 1
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+    # Xvfb does not carry our environment; its command line names our display file instead.
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q "Xvfb"
+}
+
+wait_gone() {
+    local pid="$1" i
+    for i in $(seq 100); do
+        pid_alive "$pid" || return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+kill_pid() {
+    local pid="$1"
+    pid_alive "$pid" || return 0
+    kill "$pid" 2>/dev/null || true
+    wait_gone "$pid" || { kill -9 "$pid" 2>/dev/null || true; wait_gone "$pid" || true; }
+}
+
+# ---- prefix --------------------------------------------------------------------------------
+
+cmd_prepare() {
+    mkdir -p "$WINE_DIR" "$LOG_DIR"
+    if [ -f "$WINE_DIR/prefix.ready" ]; then
+        return 0
+    fi
+    echo "wine-session: creating prefix $WINEPREFIX" >&2
+    rm -rf "$WINEPREFIX"
+    wine_cmd wineboot -i >"$LOG_DIR/prepare.log" 2>&1 || die "wineboot -i failed (see $LOG_DIR/prepare.log)"
+    wineserver -w
+    # A virtual desktop: windows get captions and closing a window does not stall.
+    wine_cmd reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$LOG_DIR/prepare.log" 2>&1
+    wine_cmd reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f \
+        >>"$LOG_DIR/prepare.log" 2>&1
+    wineserver -w
+    touch "$WINE_DIR/prefix.ready"
+}
+
+# ---- driver --------------------------------------------------------------------------------
+
+cmd_install_driver() {
+    [ -f "$DRIVER_DIR/$DRIVER_FILE" ] || die "no $DRIVER_DIR/$DRIVER_FILE (build the win64 tree)"
+    [ -f "$DRIVER_DIR/$SERVICE_TOOL" ] || die "no $DRIVER_DIR/$SERVICE_TOOL (build the win64 tree)"
+    local drivers="$WINEPREFIX/drive_c/windows/system32/drivers"
+    local tools="$WINEPREFIX/drive_c/DuvoTools"
+    mkdir -p "$tools"
+    cp "$DRIVER_DIR/$SERVICE_TOOL" "$tools/"
+    if cmp -s "$DRIVER_DIR/$DRIVER_FILE" "$drivers/$DRIVER_FILE" && [ -f "$WINE_DIR/driver.installed" ]; then
+        return 0
+    fi
+    local running
+    running="$(state_get wineserver)"
+    if [ -n "$running" ] && pid_is_ours "$running"; then
+        wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" stop >/dev/null 2>&1 || true
+    fi
+    cp "$DRIVER_DIR/$DRIVER_FILE" "$drivers/$DRIVER_FILE"
+    wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" install "C:\\windows\\system32\\drivers\\$DRIVER_FILE" \
+        || die "service install failed"
+    if [ -z "$running" ]; then
+        wineserver -w
+    fi
+    touch "$WINE_DIR/driver.installed"
+}
+
+# ---- session -------------------------------------------------------------------------------
+
+start_xvfb() {
+    local fdfile="$WINE_DIR/xvfb.display" i
+    rm -f "$fdfile"
+    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$fdfile" >"$LOG_DIR/xvfb.log" 2>&1 &
+    local pid=$!
+    echo "xvfb=$pid" >>"$STATE_FILE"
+    for i in $(seq 200); do
+        if [ -s "$fdfile" ]; then
+            local n
+            n="$(tr -dc '0-9' <"$fdfile")"
+            if [ -n "$n" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+                echo "display=:$n" >>"$STATE_FILE"
+                return 0
+            fi
+        fi
+        pid_alive "$pid" || die "Xvfb did not start (see $LOG_DIR/xvfb.log)"
+        sleep 0.05
+    done
+    die "Xvfb did not answer"
+}
+
+session_display() {
+    local d
+    d="$(state_get display)"
+    [ -n "$d" ] && echo "$d" || echo "${DISPLAY:-}"
+}
+
+cmd_env() {
+    echo "export WINEPREFIX='$WINEPREFIX' WINEDEBUG='$WINEDEBUG' WINEDLLOVERRIDES='$WINEDLLOVERRIDES'"
+    echo "export DISPLAY='$(session_display)'"
+}
+
+cmd_start() {
+    mkdir -p "$LOG_DIR"
+    [ -f "$WINE_DIR/prefix.ready" ] || die "no prefix yet: run prepare first"
+    cmd_stop  # a session left over by a killed run is ended first
+    : >"$STATE_FILE"
+    if [ -z "${DISPLAY:-}" ]; then
+        start_xvfb
+        export DISPLAY
+        DISPLAY="$(state_get display)"
+    fi
+    wineserver -f -p >"$LOG_DIR/wineserver.log" 2>&1 &
+    echo "wineserver=$!" >>"$STATE_FILE"
+    # wineboot brings up services.exe, which starts the auto-start driver.
+    wine_cmd wineboot >"$LOG_DIR/wineboot.log" 2>&1 || die "wineboot failed"
+    wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" wait-device 20000 || die "device \\\\.\\duvo0 did not appear"
+    cmd_env
+}
+
+cmd_stop() {
+    local server xvfb
+    server="$(state_get wineserver)"
+    xvfb="$(state_get xvfb)"
+    if [ -n "$server" ] && pid_is_ours "$server"; then
+        wineserver -k 2>/dev/null || true
+        wait_gone "$server" || kill_pid "$server"
+    fi
+    if [ -n "$xvfb" ] && pid_is_ours "$xvfb"; then
+        kill_pid "$xvfb"
+    fi
+    rm -f "$STATE_FILE"
+}
+
+cmd_session() {
+    [ "${1:-}" = "--" ] && shift
+    [ $# -ge 1 ] || die "session: no command"
+    trap 'cmd_stop' EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM HUP
+    cmd_prepare
+    cmd_install_driver
+    cmd_start >/dev/null
+    export DISPLAY
+    DISPLAY="$(session_display)"
+    local rc=0
+    DUVO_WINE_SESSION="$0 -b $BUILD_DIR -d $DRIVER_DIR" "$@" || rc=$?
+    return $rc
+}
+
+# ---- card ----------------------------------------------------------------------------------
+
+reg_escape() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
+
+cmd_card_config() {
+    local regfile="$WINE_DIR/card-config.reg" arg name value type
+    {
+        printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+        printf '[-%s]\r\n\r\n[%s]\r\n' "$PARAMETERS_KEY" "$PARAMETERS_KEY"
+        for arg in "$@"; do
+            [[ "$arg" == *=* ]] || die "card-config: $arg is not NAME=VALUE"
+            name="${arg%%=*}"
+            value="${arg#*=}"
+            type=""
+            case "$name" in
+                *:sz) type=sz name="${name%:sz}" ;;
+                *:dword) type=dword name="${name%:dword}" ;;
+            esac
+            if [ -z "$type" ]; then
+                if [[ "$value" =~ ^[0-9]+$ || "$value" =~ ^0[xX][0-9a-fA-F]+$ ]]; then
+                    type=dword
+                else
+                    type=sz
+                fi
+            fi
+            if [ "$type" = dword ]; then
+                printf '"%s"=dword:%08x\r\n' "$(reg_escape "$name")" "$((value))"
+            else
+                printf '"%s"="%s"\r\n' "$(reg_escape "$name")" "$(reg_escape "$value")"
+            fi
+        done
+    } >"$regfile"
+    wine_cmd reg import "$(winepath_of "$regfile")" >/dev/null 2>&1 || die "card-config: reg import failed"
+}
+
+winepath_of() { echo "Z:${1//\//\\}"; }
+
+cmd_card_reset() {
+    local dir
+    dir="$(card_data_dir)"
+    rm -f "$dir"/block*.bin "$dir"/trace.txt "$dir"/status.txt
+}
+
+cmd_driver() { wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" "$1"; }
+
+cmd_run() {
+    [ $# -ge 1 ] || die "run: no program"
+    wine_cmd "$@"
+}
+
+command="$1"
+shift
+case "$command" in
+    prepare) cmd_prepare ;;
+    install-driver) cmd_install_driver ;;
+    start) cmd_start ;;
+    stop) cmd_stop ;;
+    session) cmd_session "$@" ;;
+    card-config) cmd_card_config "$@" ;;
+    card-reset) cmd_card_reset ;;
+    driver-stop) cmd_driver stop ;;
+    driver-start) cmd_driver start ;;
+    run) cmd_run "$@" ;;
+    env) cmd_env ;;
+    data-dir) card_data_dir ;;
+    *) usage ;;
+esac

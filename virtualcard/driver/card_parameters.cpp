@@ -1,0 +1,104 @@
+#include "virtualcard/driver/card_parameters.h"
+
+#include "virtualcard/driver/text_builder.h"
+
+namespace virtualcard::driver {
+
+namespace {
+
+constexpr ULONG kMaxNameChars = 64;
+constexpr ULONG kMaxStringChars = 128;
+constexpr ULONG kValueInfoSize = sizeof(KEY_VALUE_FULL_INFORMATION) + 2 * 512;
+
+// Copies a UTF-16 text of `bytes` bytes into `ascii`; false when it is not plain ASCII or too
+// long. A terminating NUL inside the data ends the text.
+bool ToAscii(const WCHAR* text, ULONG bytes, char* ascii, ULONG capacity) {
+    ULONG n = 0;
+    for (ULONG i = 0; i < bytes / sizeof(WCHAR); ++i) {
+        WCHAR c = text[i];
+        if (c == 0) break;
+        if (c > 0x7E || c < 0x20 || n + 1 >= capacity) return false;
+        ascii[n++] = static_cast<char>(c);
+    }
+    ascii[n] = '\0';
+    return true;
+}
+
+bool ApplyOwnValue(const KEY_VALUE_FULL_INFORMATION& info, const UCHAR* data,
+                   ParameterReport* report) {
+    if (info.Type != REG_DWORD || info.DataLength != sizeof(ULONG)) return false;
+    ULONG value = *reinterpret_cast<const ULONG*>(data);
+    if (value > 1) return false;
+    report->traceEnabled = value == 1;
+    return true;
+}
+
+bool ApplyValue(const KEY_VALUE_FULL_INFORMATION& info, CardConfig* config, ParameterReport* report,
+                char* name) {
+    if (!ToAscii(info.Name, info.NameLength, name, kMaxNameChars)) return false;
+    const UCHAR* data = reinterpret_cast<const UCHAR*>(&info) + info.DataOffset;
+    bool ownName = true;
+    for (const char *a = name, *b = kTraceValueName; ownName && (*a != '\0' || *b != '\0');
+         ++a, ++b) {
+        ownName = *a == *b;
+    }
+    if (ownName) return ApplyOwnValue(info, data, report);
+    if (info.Type == REG_DWORD && info.DataLength == sizeof(ULONG)) {
+        return ApplyConfigValue(*config, name, *reinterpret_cast<const ULONG*>(data));
+    }
+    if (info.Type == REG_SZ || info.Type == REG_EXPAND_SZ) {
+        char text[kMaxStringChars];
+        if (!ToAscii(reinterpret_cast<const WCHAR*>(data), info.DataLength, text,
+                     kMaxStringChars)) {
+            return false;
+        }
+        return ApplyConfigString(*config, name, text);
+    }
+    return false;
+}
+
+void NoteRejected(ParameterReport* report, const char* name) {
+    ++report->rejected;
+    DbgPrint("duvo0: registry value \"%s\" ignored: unknown name or malformed value\n", name);
+    size_t used = 0;
+    while (report->rejectedNames[used] != '\0') ++used;
+    TextBuilder names(report->rejectedNames + used, sizeof(report->rejectedNames) - 1 - used);
+    if (used > 0) names.Char(' ');
+    names.Text(name);
+    report->rejectedNames[used + names.length()] = '\0';
+}
+
+}  // namespace
+
+void ReadCardParameters(const UNICODE_STRING& parametersKey, CardConfig* config,
+                        ParameterReport* report) {
+    *config = CardConfig{};
+    *report = ParameterReport{};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, const_cast<UNICODE_STRING*>(&parametersKey),
+                               OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+    HANDLE key;
+    if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes))) return;
+
+    alignas(8) UCHAR buffer[kValueInfoSize];
+    auto* info = reinterpret_cast<KEY_VALUE_FULL_INFORMATION*>(buffer);
+    for (ULONG index = 0;; ++index) {
+        ULONG size = 0;
+        NTSTATUS status =
+            ZwEnumerateValueKey(key, index, KeyValueFullInformation, info, sizeof(buffer), &size);
+        if (status == STATUS_NO_MORE_ENTRIES) break;
+        char name[kMaxNameChars] = "(unreadable)";
+        if (NT_SUCCESS(status) && ApplyValue(*info, config, report, name)) {
+            ++report->accepted;
+        } else {
+            NoteRejected(report, name);
+        }
+        if (!NT_SUCCESS(status) && status != STATUS_BUFFER_OVERFLOW &&
+            status != STATUS_BUFFER_TOO_SMALL) {
+            break;
+        }
+    }
+    ZwClose(key);
+}
+
+}  // namespace virtualcard::driver

@@ -1,0 +1,41 @@
+#include "virtualcard/driver/card_device.h"
+#include "virtualcard/driver/dispatch.h"
+#include "virtualcard/driver/status_file.h"
+
+namespace virtualcard::driver {
+
+namespace {
+
+NTSTATUS Complete(PIRP irp, NTSTATUS status) {
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = 0;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+}  // namespace
+
+NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
+    auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
+    CardDeviceLock lock(card);
+    CardConfig config;
+    ReadCardParameters(card.parametersKey, &config, &card.parameters);
+    card.rejectedValuesTotal += card.parameters.rejected;
+    card.model->Configure(config);
+    card.model->Open();
+    card.model->SetTrace(card.parameters.traceEnabled ? &RequestTrace::Record : nullptr,
+                         &card.trace);
+    ++card.opens;
+    WriteStatusFile(card);
+    return Complete(irp, STATUS_SUCCESS);
+}
+
+NTSTATUS DispatchClose(PDEVICE_OBJECT device, PIRP irp) {
+    auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
+    CardDeviceLock lock(card);
+    card.trace.Flush();
+    WriteStatusFile(card);
+    return Complete(irp, STATUS_SUCCESS);
+}
+
+}  // namespace virtualcard::driver

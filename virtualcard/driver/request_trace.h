@@ -1,0 +1,26 @@
+// The request trace: one text line per register request, appended to trace.txt in the card's
+// data directory: "R|W <offset> <value, two hex digits> <time in microseconds>".
+#pragma once
+
+#include "virtualcard/card_model.h"
+#include "virtualcard/driver/kernel.h"
+
+namespace virtualcard::driver {
+
+class RequestTrace {
+  public:
+    // Matches virtualcard::TraceFn; `context` is the RequestTrace.
+    static void Record(void* context, const TraceEntry& entry);
+
+    // Writes the buffered lines to the file.
+    void Flush();
+
+  private:
+    static constexpr ULONG kBufferSize = 32 * 1024;
+    static constexpr ULONG kLineMax = 40;
+
+    char buffer_[kBufferSize];
+    ULONG used_ = 0;
+};
+
+}  // namespace virtualcard::driver

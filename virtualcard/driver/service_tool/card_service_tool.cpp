@@ -1,0 +1,125 @@
+// Installs and controls the virtual card driver service inside a Wine prefix (or on Windows).
+// A 64-bit program: only a 64-bit service manager client gets the x64 driver loaded.
+//
+//   duvo_card_service install <absolute ImagePath>   create or update the auto-start service
+//   duvo_card_service start | stop | remove
+//   duvo_card_service wait-device <milliseconds>     wait until \\.\duvo0 opens
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kServiceName = "DuvoVirtualCard";
+constexpr const char* kDisplayName = "Duvo virtual PC Card";
+constexpr const char* kDevicePath = "\\\\.\\duvo0";
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "duvo_card_service: %s failed [%lu]\n", what, GetLastError());
+    return 1;
+}
+
+class ScHandle {
+  public:
+    explicit ScHandle(SC_HANDLE handle) : handle_(handle) {}
+    ~ScHandle() {
+        if (handle_ != nullptr) CloseServiceHandle(handle_);
+    }
+    ScHandle(const ScHandle&) = delete;
+    ScHandle& operator=(const ScHandle&) = delete;
+    SC_HANDLE get() const { return handle_; }
+
+  private:
+    SC_HANDLE handle_;
+};
+
+int Install(const char* imagePath) {
+    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (manager.get() == nullptr) return Fail("OpenSCManager");
+    ScHandle existing(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    if (existing.get() != nullptr) {
+        if (!ChangeServiceConfigA(existing.get(), SERVICE_KERNEL_DRIVER, SERVICE_AUTO_START,
+                                  SERVICE_ERROR_NORMAL, imagePath, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, kDisplayName)) {
+            return Fail("ChangeServiceConfig");
+        }
+        return 0;
+    }
+    ScHandle created(CreateServiceA(manager.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
+                                    SERVICE_KERNEL_DRIVER, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                    imagePath, nullptr, nullptr, nullptr, nullptr, nullptr));
+    if (created.get() == nullptr) return Fail("CreateService");
+    return 0;
+}
+
+bool WaitForState(SC_HANDLE service, DWORD state, DWORD timeoutMs) {
+    for (DWORD waited = 0;; waited += 20) {
+        SERVICE_STATUS status;
+        if (!QueryServiceStatus(service, &status)) return false;
+        if (status.dwCurrentState == state) return true;
+        if (waited >= timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
+int Control(const char* command) {
+    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (manager.get() == nullptr) return Fail("OpenSCManager");
+    ScHandle service(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    if (service.get() == nullptr) return Fail("OpenService");
+    if (std::strcmp(command, "start") == 0) {
+        if (!StartServiceA(service.get(), 0, nullptr) &&
+            GetLastError() != ERROR_SERVICE_ALREADY_RUNNING) {
+            return Fail("StartService");
+        }
+        return WaitForState(service.get(), SERVICE_RUNNING, 10000) ? 0 : Fail("start wait");
+    }
+    if (std::strcmp(command, "stop") == 0) {
+        SERVICE_STATUS status;
+        if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &status) &&
+            GetLastError() != ERROR_SERVICE_NOT_ACTIVE) {
+            return Fail("ControlService(stop)");
+        }
+        return WaitForState(service.get(), SERVICE_STOPPED, 10000) ? 0 : Fail("stop wait");
+    }
+    if (!DeleteService(service.get())) return Fail("DeleteService");
+    return 0;
+}
+
+int WaitDevice(DWORD timeoutMs) {
+    for (DWORD waited = 0;; waited += 20) {
+        HANDLE device = CreateFileA(kDevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (device != INVALID_HANDLE_VALUE) {
+            CloseHandle(device);
+            return 0;
+        }
+        if (waited >= timeoutMs) return Fail("opening \\\\.\\duvo0");
+        Sleep(20);
+    }
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: duvo_card_service install IMAGEPATH | start | stop | remove | "
+                 "wait-device MS\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const char* command = argv[1];
+    if (std::strcmp(command, "install") == 0 && argc == 3) return Install(argv[2]);
+    if (std::strcmp(command, "wait-device") == 0 && argc == 3) {
+        return WaitDevice(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+    }
+    if (argc == 2 && (std::strcmp(command, "start") == 0 || std::strcmp(command, "stop") == 0 ||
+                      std::strcmp(command, "remove") == 0)) {
+        return Control(command);
+    }
+    return Usage();
+}
