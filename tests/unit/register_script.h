@@ -45,6 +45,10 @@ class RegisterScript final : public win32_standin::Device {
 
     bool Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                  DWORD* returned, DWORD* error) override {
+        if (failWithoutError) {
+            *error = 0;
+            return false;
+        }
         auto* block = static_cast<BYTE*>(out);
         if (code != IOCTL_CARD_REGISTER_IO || in != nullptr || inSize != 0 ||
             outSize != CARD_REGISTER_REQUEST_SIZE) {
@@ -56,7 +60,7 @@ class RegisterScript final : public win32_standin::Device {
         const bool write = GetLe32(block + 36) != 7;
         const DWORD value = write ? GetLe32(block + 20) : Read(registerNumber - kBase);
         log.push_back({write, registerNumber, value});
-        if (failWith != 0 || failWithoutError) {
+        if (failWith != 0) {
             *error = failWith;
             return false;
         }
