@@ -233,7 +233,8 @@ cmd_session() {
     export DISPLAY
     DISPLAY="$(session_display)"
     local rc=0
-    DUVO_WINE_SESSION="$0 -b $BUILD_DIR -d $DRIVER_DIR" "$@" || rc=$?
+    # Commands of this script called from CMD find this session without -b and -d.
+    DUVO_BUILD_DIR="$BUILD_DIR" DUVO_DRIVER_DIR="$DRIVER_DIR" "$@" || rc=$?
     return $rc
 }
 

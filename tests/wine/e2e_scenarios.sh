@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# End-to-end download scenarios under Wine: the real DownloadImage (download_e2e.exe, i686)
+# through the real driver (duvo_virtual_card.sys), each scenario in a Wine session of its own.
+#
+#   e2e_scenarios.sh SCENARIO
+#
+# Environment: DUVO_BUILD_DIR (tree with the prefix), DUVO_DRIVER_DIR (the driver and its
+# service tool), DUVO_E2E_EXE (download_e2e.exe).
+set -euo pipefail
+
+HERE="$(cd "$(dirname "$0")" && pwd)"
+SESSION="$HERE/../../scripts/wine-session.sh"
+
+if [ "${1:-}" != "--in-session" ]; then
+    [ $# -eq 1 ] || { echo "usage: $0 SCENARIO" >&2; exit 2; }
+    exec "$SESSION" -b "$DUVO_BUILD_DIR" -d "$DUVO_DRIVER_DIR" session -- "$0" --in-session "$1"
+fi
+scenario="$2"
+
+WORK="$DUVO_BUILD_DIR/wine/e2e/$scenario"
+DATA="$("$SESSION" data-dir)"
+rm -rf "$WORK"
+mkdir -p "$WORK"
+failures=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+make_image() {  # NAME BYTES
+    head -c "$2" /dev/urandom >"$WORK/$1"
+}
+
+# Runs one download; its report lands in $WORK/report.
+download() {  # IMAGE BLOCK
+    "$SESSION" run "$DUVO_E2E_EXE" "Z:${WORK//\//\\}\\$1" "$2" | tr -d '\r' >"$WORK/report"
+    sed 's/^/  | /' "$WORK/report"
+}
+
+expect() {  # KEY VALUE
+    local actual
+    actual="$(sed -n "s/^$1=//p" "$WORK/report")"
+    [ "$actual" = "$2" ] || fail "$scenario: $1 is '$actual', expected '$2'"
+}
+
+expect_status() {  # KEY VALUE, from the driver's status.txt
+    local actual
+    actual="$(sed -n "s/^$1=//p" "$DATA/status.txt" | tr -d '\r')"
+    [ "$actual" = "$2" ] || fail "$scenario: status $1 is '$actual', expected '$2'"
+}
+
+# The card stores whole 128-byte chunks: the image, then zeros up to the chunk boundary.
+expect_block() {  # IMAGE BLOCK
+    local file size padded
+    file="$DATA/$(printf 'block%02d.bin' "$2")"
+    size="$(stat -c %s "$WORK/$1")"
+    padded=$(((size + 127) / 128 * 128))
+    if [ ! -f "$file" ]; then
+        fail "$scenario: no $file"
+    elif ! { cat "$WORK/$1"; head -c $((padded - size)) /dev/zero; } | cmp -s - "$file"; then
+        fail "$scenario: $file differs from $1 padded to $padded bytes"
+    fi
+}
+
+snapshot_blocks() { (cd "$DATA" && md5sum block*.bin 2>/dev/null || true) >"$WORK/$1"; }
+
+expect_blocks_unchanged() {
+    snapshot_blocks blocks.after
+    cmp -s "$WORK/blocks.before" "$WORK/blocks.after" || fail "$scenario: a block file changed"
+}
+
+# A failed download leaves every block file as it was: one block is programmed first, so that
+# there is something to change.
+with_programmed_block() {
+    "$SESSION" card-reset
+    "$SESSION" card-config ProgrammingTimeMs=5
+    make_image seed.bin 300
+    download seed.bin 7
+    expect result 0x00000000
+    snapshot_blocks blocks.before
+}
+
+expect_failure() {  # RESULT TEXT WM_APP
+    expect result "$1"
+    expect message "$2"
+    expect message_boxes 1
+    expect caption Update
+    expect style 0x00000010
+    expect wm_app "$3"
+}
+
+case "$scenario" in
+    success)
+        "$SESSION" card-reset
+        "$SESSION" card-config ProgrammingTimeMs=5 Trace=1
+        make_image small.bin 1000
+        download small.bin 3
+        expect result 0x00000000
+        expect message_boxes 0
+        expect wm_app 1
+        expect percent 100
+        expect_block small.bin 3
+        make_image large.bin 65537
+        download large.bin 12
+        expect result 0x00000000
+        expect wm_app 1
+        expect percent 100
+        expect_block large.bin 12
+        expect_block small.bin 3
+        expect_status config_values_rejected 0
+        expect_status trace 1
+        # The trace: one line per register request, the first of them a status read.
+        head -n 1 "$DATA/trace.txt" | grep -Eq '^R 1 [0-9A-F]{2} [0-9]+$' \
+            || fail "$scenario: trace does not start with a status read"
+        [ "$(wc -l <"$DATA/trace.txt")" -gt 70000 ] || fail "$scenario: trace too short"
+        ;;
+    extended-wait)
+        # Programming outlasts the standard wait (2 x 20 receive calls of 40 polls) but not
+        # the extended one the ready reply "DUVORDYORN" asks for.
+        "$SESSION" card-reset
+        "$SESSION" card-config ProgrammingTimeMs=5000 ExtendedWait=1
+        make_image image.bin 1000
+        download image.bin 4
+        expect result 0x00000000
+        expect message_boxes 0
+        expect wm_app 1
+        expect percent 100
+        expect_block image.bin 4
+        ;;
+    device-absent)
+        with_programmed_block
+        "$SESSION" driver-stop
+        download seed.bin 7
+        expect_failure 0xFFFFFFFF 'Duvo0 open failed [00000002]\n' 0
+        expect percent -1
+        expect_blocks_unchanged
+        ;;
+    no-request-reply)
+        with_programmed_block
+        "$SESSION" card-config ProgrammingTimeMs=5 RequestReply=1
+        make_image image.bin 1000
+        download image.bin 7
+        expect_failure 0x05419368 'Duvo0 not respond [05419368]\n' 0
+        expect percent -1
+        expect_blocks_unchanged
+        ;;
+    silent-after-chunk)
+        with_programmed_block
+        "$SESSION" card-config ProgrammingTimeMs=5 SilentAfterChunk=3
+        make_image image.bin 1000
+        download image.bin 7
+        expect_failure 0x87025353 'Duvo0 not respond [87025353]\n' 0
+        expect percent 25
+        expect_blocks_unchanged
+        ;;
+    flash-never-completes)
+        with_programmed_block
+        "$SESSION" card-config ProgrammingTimeMs=5 Flash=1
+        make_image image.bin 1000
+        download image.bin 7
+        expect_failure 0x87025353 'Duvo0 not respond [87025353]\n' 1
+        expect percent 95
+        expect_blocks_unchanged
+        ;;
+    driver-error)
+        # A failing driver request hands its Windows error code up unchanged: request 0 is the
+        # card information, request 1 the hardware initialisation.
+        with_programmed_block
+        "$SESSION" card-config FailRequestIndex=0 FailError=1117
+        download seed.bin 7
+        expect_failure 0x0000045D 'Duvo0 failed [0000045D]\n' 0
+        "$SESSION" card-config FailRequestIndex=1 FailError=21
+        download seed.bin 7
+        expect_failure 0x00000015 'Duvo0 failed to intialize [00000015]\n' 0
+        "$SESSION" card-config FailRequestIndex=1 FailError=1167 NoSuchValue=3
+        download seed.bin 7
+        expect_failure 0x0000048F 'Duvo0 failed to intialize [0000048F]\n' 0
+        expect_status config_values_rejected 1
+        expect_status config_rejected_names NoSuchValue
+        expect_blocks_unchanged
+        ;;
+    *)
+        echo "unknown scenario $scenario" >&2
+        exit 2
+        ;;
+esac
+
+if [ "$failures" -ne 0 ]; then
+    echo "$scenario: $failures check(s) failed" >&2
+    exit 1
+fi
+echo "$scenario: passed"
