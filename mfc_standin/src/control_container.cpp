@@ -1,0 +1,3 @@
+#include "afxdisp.h"
+
+void AfxEnableControlContainer() {}

@@ -1,0 +1,13 @@
+#include "afxwin.h"
+
+BOOL CDC::DrawIcon(int x, int y, HICON hIcon) {
+    return ::DrawIcon(m_hDC, x, y, hIcon);
+}
+
+CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) {
+    m_hDC = ::BeginPaint(m_hWnd, &m_ps);
+}
+
+CPaintDC::~CPaintDC() {
+    ::EndPaint(m_hWnd, &m_ps);
+}
