@@ -1,0 +1,137 @@
+// The Update command: check and read the file, run the download on a worker thread, follow it.
+#include "loader_dlg.h"
+
+#include "download_worker.h"
+
+namespace {
+const char kCaption[] = "Update";
+}  // namespace
+
+void CLoaderDlg::OnUpdate() {
+    CString path;
+    m_filePath.GetWindowText(path);
+    if (path.IsEmpty()) {
+        RefuseUpdate("Please select file!", m_filePath);
+        return;
+    }
+
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::typeBinary)) {
+        RefuseUpdate("Failed to open <" + path + "> !", m_filePath);
+        return;
+    }
+    const ULONGLONG length = file.GetLength();
+    if (length >= IMAGE_LENGTH_LIMIT) {
+        RefuseUpdate("selected file <" + path + "> size over!", m_filePath);
+        file.Close();
+        return;
+    }
+    if (!ReadImage(file, static_cast<DWORD>(length))) {
+        RefuseUpdate("Failed to read <" + path + "> !", m_filePath);
+        file.Close();
+        return;
+    }
+    file.Close();
+
+    DWORD block = 0;
+    if (!GetSelectedBlock(block)) {
+        RefuseUpdate("Please select memory block!", m_blockList);
+        return;
+    }
+    DownloadParams params = {m_hWnd, g_imageBuffer, static_cast<DWORD>(length), block};
+
+    g_downloadDone.store(0, std::memory_order_relaxed);
+    g_progress.store(0, std::memory_order_relaxed);
+
+    DWORD threadId = 0;
+    m_hWorkerThread = ::CreateThread(nullptr, 0, DownloadThreadProc, &params, 0, &threadId);
+    if (m_hWorkerThread == nullptr) {
+        MessageBox("Internal Error 0001", kCaption, MB_OK);
+        return;
+    }
+
+    SetDlgItemText(IDC_STATUS, "Downloading..");
+    BeginWaitCursor();
+    GetDlgItem(IDC_UPDATE)->EnableWindow(FALSE);
+    m_progress.SetPos(0);
+
+    FollowDownload();
+    FinishDownload();
+}
+
+void CLoaderDlg::RefuseUpdate(LPCSTR lpszMessage, CWnd& focus) {
+    MessageBox(lpszMessage, kCaption, MB_OK);
+    focus.SetFocus();
+}
+
+bool CLoaderDlg::ReadImage(CFile& file, DWORD length) {
+    try {
+        return file.Read(g_imageBuffer, length) == length;
+    } catch (CFileException* e) {
+        e->Delete();
+        return false;
+    }
+}
+
+bool CLoaderDlg::GetSelectedBlock(DWORD& block) {
+    int index = m_blockList.GetCurSel();
+    if (index == CB_ERR) {
+        // Text typed into the list's edit field counts only when it names one of the entries.
+        CString typed;
+        m_blockList.GetWindowText(typed);
+        index = m_blockList.FindStringExact(-1, typed);
+        if (index == CB_ERR) {
+            return false;
+        }
+    }
+    block = static_cast<DWORD>(index) + 2;
+    return true;
+}
+
+// Keeps the dialog responsive and the bar current until the worker has stored its result. It
+// never blocks while no message is waiting, so every change of the progress reaches the bar at
+// once.
+void CLoaderDlg::FollowDownload() {
+    LONG shownProgress = -1;
+    while (g_downloadDone.load(std::memory_order_acquire) == 0) {
+        MSG msg;
+        if (::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            ::GetMessageA(&msg, nullptr, 0, 0);
+            if (msg.message == WM_APP) {
+                ::OutputDebugStringA("...");
+            }
+            if (msg.message == WM_APP && msg.hwnd == m_hWnd) {
+                // The image is out and the card programs its flash: show that phase afresh.
+                SetDlgItemText(IDC_STATUS, "Update flash..");
+                Invalidate(TRUE);
+                shownProgress = -1;
+            } else {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+        }
+        const LONG progress = g_progress.load(std::memory_order_relaxed);
+        if (progress != shownProgress) {
+            shownProgress = progress;
+            m_progress.SetPos(progress);
+            UpdateWindow();
+        }
+    }
+}
+
+void CLoaderDlg::FinishDownload() {
+    AfxGetApp()->RestoreWaitCursor();
+
+    // The worker has stored its result and is returning: let it end, then release its handle.
+    ::WaitForSingleObject(m_hWorkerThread, INFINITE);
+    ::CloseHandle(m_hWorkerThread);
+    m_hWorkerThread = nullptr;
+
+    if (g_downloadResult == 0) {
+        MessageBox("Data updated successfully!!!", kCaption, MB_OK);
+    }
+    m_progress.SetPos(0);
+    SetDlgItemText(IDC_STATUS, "download status");
+    GetDlgItem(IDC_UPDATE)->EnableWindow(TRUE);
+    EndWaitCursor();
+}
