@@ -40,8 +40,9 @@ test: build test-native
 bench: native
 	$(B)/native/bench/download_bench
 
+# Under Wine: a 917,503-byte download through the driver beside as many bare driver requests.
 bench-wine: win32
-	@echo "bench-wine: not built yet"
+	bash bench/wine/bench_wine.sh $(B)/win32 $(B)/win64
 
 run: win32
 	@echo "run: not built yet"

@@ -24,6 +24,18 @@ bool ToAscii(const WCHAR* text, ULONG bytes, char* ascii, ULONG capacity) {
     return true;
 }
 
+char LowerCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Registry value names, like the card model's, do not depend on case.
+bool SameName(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (LowerCase(*a) != LowerCase(*b)) return false;
+    }
+    return *a == *b;
+}
+
 bool ApplyOwnValue(const KEY_VALUE_FULL_INFORMATION& info, const UCHAR* data,
                    ParameterReport* report) {
     if (info.Type != REG_DWORD || info.DataLength != sizeof(ULONG)) return false;
@@ -37,12 +49,7 @@ bool ApplyValue(const KEY_VALUE_FULL_INFORMATION& info, CardConfig* config, Para
                 char* name) {
     if (!ToAscii(info.Name, info.NameLength, name, kMaxNameChars)) return false;
     const UCHAR* data = reinterpret_cast<const UCHAR*>(&info) + info.DataOffset;
-    bool ownName = true;
-    for (const char *a = name, *b = kTraceValueName; ownName && (*a != '\0' || *b != '\0');
-         ++a, ++b) {
-        ownName = *a == *b;
-    }
-    if (ownName) return ApplyOwnValue(info, data, report);
+    if (SameName(name, kTraceValueName)) return ApplyOwnValue(info, data, report);
     if (info.Type == REG_DWORD && info.DataLength == sizeof(ULONG)) {
         return ApplyConfigValue(*config, name, *reinterpret_cast<const ULONG*>(data));
     }

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# `make bench-wine`: the Wine-side benchmark in a session of its own.
+#
+#   bench_wine.sh WIN32_BUILD_DIR WIN64_BUILD_DIR
+set -euo pipefail
+
+HERE="$(cd "$(dirname "$0")" && pwd)"
+SESSION="$HERE/../../scripts/wine-session.sh"
+
+if [ "${1:-}" != "--in-session" ]; then
+    [ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
+    exec "$SESSION" -b "$1" -d "$2/virtualcard/driver" session -- "$0" --in-session "$1"
+fi
+build="$2"
+data="$("$SESSION" data-dir)"
+# No programming time and no trace: what is measured is the download's own cost per request.
+"$SESSION" card-config ProgrammingTimeMs=0
+"$SESSION" run "$build/bench/wine/download_bench_wine.exe" "Z:${data//\//\\}\\status.txt" | tr -d '\r'
