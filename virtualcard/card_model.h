@@ -54,7 +54,8 @@ struct FaultPlan {
     uint32_t ackFaultChunk = kNever;
     uint32_t ackFaultAttempts = 0;
     uint32_t silentAfterChunk = kNever;  // no acknowledgement for this chunk (and none after)
-    uint32_t replyExtraBytes = 0;        // bytes appended to every card packet (>255 tests)
+    uint32_t replyExtraBytes = 0;  // zero bytes appended to every full-layout reply (>255 tests);
+                                   // not to kEmpty, kShort or two-byte replies
     // Flash completion.
     FlashFault flash = FlashFault::kNone;
     uint32_t flashDonePolls = 0;
@@ -102,7 +103,7 @@ struct Counters {
     uint64_t cardPackets;
     uint64_t dataPacketsAccepted;
     uint64_t dataPacketsRejected;  // wrong offset or checksum
-    uint64_t protocolErrors;       // packets the card did not understand
+    uint64_t protocolErrors;       // packets the card did not understand, mailbox misuse
     uint64_t blocksProgrammed;
 };
 
@@ -119,14 +120,19 @@ class CardModel {
     void Configure(const CardConfig& config);
     const CardConfig& config() const { return config_; }
 
-    // A new open of the device: request indices count from 0 again.
+    // A new open of the device: request indices count from 0 again, the mailbox is emptied, an
+    // unfinished download is dropped (no block written), and the fault plan's pending packet, if
+    // any, is announced.
     void Open();
 
     // One device control request. `in` and `out` may be the same buffer (METHOD_BUFFERED).
     IoResult DeviceControl(uint64_t nowUs, uint32_t code, const uint8_t* in, uint32_t inSize,
                            uint8_t* out, uint32_t outSize);
 
+    // Called for every register access that reached the mailbox (not for failed or rejected
+    // requests), after the access.
     void SetTrace(TraceFn fn, void* context);
+    // Called when programming has copied a staged image into its block.
     void SetBlockProgrammed(BlockProgrammedFn fn, void* context);
 
     const Counters& counters() const { return counters_; }

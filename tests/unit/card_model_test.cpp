@@ -590,51 +590,19 @@ TEST(NativeHostTest, AWholeDownloadOfTheLargestImageMakesTheRequestFloor) {
     EXPECT_EQ(host.TraceDropped(), 1082426u - 8u);
 }
 
-TEST(NativeHostTest, OpensOnlyItsOwnPathAndUsesTheVirtualClock) {
+TEST(NativeHostTest, TheCardRunsOnTheStandInsVirtualClock) {
     win32_standin::Reset();
     CardConfig config;
     config.programmingTimeMs = 40;
-    virtualcard::NativeHost host(config, "\\\\.\\duvo7");
-    EXPECT_EQ(CreateFileA("\\\\.\\duvo0", 0, 3, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    HANDLE device = CreateFileA("\\\\.\\duvo7", 0, 3, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(win32_standin::OpenHandleCount(), 1u);
-
-    // End a one-chunk download by hand, then let the virtual clock run out the programming time.
-    auto reg = [&](bool write, uint32_t offset, uint8_t value) {
-        RegisterBlock block = MakeRegisterBlock(write, 0x2C0 + offset, value);
-        DWORD returned = 0;
-        EXPECT_TRUE(DeviceIoControl(device, virtualcard::kIoctlRegisterIo, nullptr, 0, block.bytes,
-                                    60, &returned, nullptr));
-        return static_cast<uint8_t>(block.Word(5));
-    };
-    auto send = [&](const Bytes& packet) {
-        reg(true, kControl, 1);
-        reg(true, kLengthLo, static_cast<uint8_t>(packet.size()));
-        reg(true, kLengthHi, 0);
-        for (uint8_t b : packet) reg(true, kData, b);
-        reg(true, kControl, 0);
-    };
-    auto drain = [&] {
-        const uint32_t length = reg(false, kLengthLo, 0) | reg(false, kLengthHi, 0) << 8;
-        for (uint32_t i = 0; i < length; ++i) reg(false, kData, 0);
-    };
-    send(DownloadRequest(1));
-    drain();
-    send(DataPacket(0, Image(128)));
-    drain();
-    send(kEndPacket);
-    int polls = 1;
-    while ((reg(false, kControl, 0) & kCardPacket) == 0 && polls < 100) {
-        Sleep(2);
-        ++polls;
-    }
-    EXPECT_EQ(polls, 21);  // 40 ms in 2 ms sleeps
+    virtualcard::NativeHost host(config);
+    const Bytes image = Image(1000);
+    std::atomic<LONG> percent{0};
+    EXPECT_EQ(DownloadImage(nullptr, image.data(), static_cast<DWORD>(image.size()), 3, &percent),
+              0u);
+    // Only the completion wait sleeps: polls at 0, 2, ..., 40 ms, the last one finds the packet.
+    EXPECT_EQ(win32_standin::SleepCount(), 20u);
     EXPECT_EQ(win32_standin::NowUs(), 40'000u);
-    EXPECT_TRUE(CloseHandle(device));
-    EXPECT_EQ(win32_standin::OpenHandleCount(), 0u);
+    EXPECT_EQ(host.BlockLength(3), 1024u);
 }
 
 }  // namespace
