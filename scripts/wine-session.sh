@@ -149,10 +149,12 @@ cmd_install_driver() {
     cp "$DRIVER_DIR/$DRIVER_FILE" "$drivers/$DRIVER_FILE"
     wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" install "C:\\windows\\system32\\drivers\\$DRIVER_FILE" \
         || die "service install failed"
-    if [ -z "$running" ]; then
+    touch "$WINE_DIR/driver.installed"
+    if [ -n "$running" ] && pid_is_ours "$running"; then
+        wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" start || die "driver did not start again"
+    else
         wineserver -w
     fi
-    touch "$WINE_DIR/driver.installed"
 }
 
 # ---- session -------------------------------------------------------------------------------
