@@ -1,0 +1,581 @@
+// Drives the real loader dialog through whole scenarios, from a second program in the same Wine
+// session: it types, selects, clicks and presses keys as a user would, and checks what the
+// dialog shows, what it stores in its profile and what reaches the virtual card.
+//
+//   dialog_test.exe SCENARIO LOADER_EXE WORK_DIR
+//
+// WORK_DIR (a Windows path ending in a backslash) receives the images and the screenshots.
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "check_log.h"
+#include "loader_ui.h"
+#include "screenshot.h"
+#include "virtual_card.h"
+
+namespace {
+
+constexpr int IDC_EXIT = 1000;
+constexpr int IDC_BROWSE = 1001;
+constexpr int IDC_FILE_PATH = 1002;
+constexpr int IDC_UPDATE = 1003;
+constexpr int IDC_MEM_BLOCK = 1011;
+constexpr int IDC_STATUS = 1005;
+constexpr WPARAM IDM_ABOUT_BOX = 16;
+constexpr int kFileNameCombo = 0x47C;
+
+constexpr const char kIniPath[] = "C:\\windows\\DuvoPcmciaLoader.INI";
+constexpr const char kSection[] = "LastFileName";
+constexpr const char kEntry[] = "DuvoPcmciaLoader";
+constexpr const char kMissing[] = "<no entry>";
+constexpr DWORD kBoxTimeoutMs = 60000;
+
+struct Context {
+    CheckLog& log;
+    Screenshots& shots;
+    std::string loaderExe;
+    std::string workDir;
+};
+
+std::string StoredPath() {
+    char value[1024] = {};
+    GetPrivateProfileStringA(kSection, kEntry, kMissing, value, sizeof(value), kIniPath);
+    return value;
+}
+
+void StorePath(const std::string& path) {
+    WritePrivateProfileStringA(kSection, kEntry, path.c_str(), kIniPath);
+}
+
+std::vector<BYTE> WriteImage(const std::string& path, size_t size, unsigned seed) {
+    std::vector<BYTE> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes[i] = static_cast<BYTE>(seed >> 16);
+    }
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (size > 0) {
+        WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+// A file of the given length that takes no room: only its end is set.
+void WriteSparseFile(const std::string& path, ULONGLONG length) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(length);
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+// Types into the block list's edit field as a user does, replacing its text.
+void TypeBlockText(const LoaderUi& ui, const std::string& text) {
+    HWND edit = FindWindowExA(ui.Control(IDC_MEM_BLOCK), nullptr, "Edit", nullptr);
+    ui.FocusControl(IDC_MEM_BLOCK);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    PostMessageA(edit, WM_CHAR, VK_BACK, 1);
+    for (char c : text) {
+        PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+    }
+    WaitFor([&] { return WindowText(edit) == text; }, 3000);
+}
+
+// Checks a box of the dialog's own: caption "Update", the text, OK alone, no icon.
+void ExpectDialogMessage(Context& c, const LoaderUi& ui, const std::string& text,
+                         const std::string& shot) {
+    HWND box = ui.WaitForOwnedDialog(kBoxTimeoutMs);
+    if (!c.log.Expect(box != nullptr, "a message box \"" + text + "\" appears")) {
+        return;
+    }
+    const MessageBoxView view = ReadMessageBox(box);
+    c.log.ExpectEqual(view.text, text, "message text");
+    c.log.ExpectEqual(view.caption, "Update", "message caption");
+    c.log.Expect(view.okOnly && !view.icon, "\"" + text + "\": OK alone (" +
+                                                std::to_string(view.okOnly) + "), no icon (" +
+                                                std::to_string(!view.icon) + ")");
+    if (!shot.empty()) {
+        c.shots.Take(shot);
+    }
+    c.log.Expect(DismissMessageBox(box), "the message box closes with OK");
+}
+
+// Checks the error box the download shows from its worker: the text, the error icon, OK.
+void ExpectDownloadError(Context& c, const LoaderUi& ui, const std::string& text,
+                         const std::string& shot) {
+    HWND box = ui.WaitForOwnedDialog(kBoxTimeoutMs);
+    if (!c.log.Expect(box != nullptr, "an error box \"" + text + "\" appears")) {
+        return;
+    }
+    const MessageBoxView view = ReadMessageBox(box);
+    c.log.ExpectEqual(view.text, text, "error text");
+    c.log.ExpectEqual(view.caption, "Update", "error caption");
+    c.log.Expect(view.okOnly && view.icon, "\"" + text + "\": OK and the error icon");
+    c.log.ExpectEqual(ui.Text(IDC_STATUS), "Downloading..", "status while the error box is up");
+    c.log.Expect(!ui.Enabled(IDC_UPDATE), "Update disabled while the error box is up");
+    c.shots.Take(shot);
+    c.log.Expect(DismissMessageBox(box), "the error box closes with OK");
+}
+
+bool IsIdle(const LoaderUi& ui) {
+    return ui.Text(IDC_STATUS) == "download status" && ui.ProgressPos() == 0 &&
+           ui.Enabled(IDC_UPDATE);
+}
+
+void ExpectIdle(Context& c, const LoaderUi& ui, const std::string& when) {
+    WaitFor([&] { return IsIdle(ui); }, 5000);
+    c.log.ExpectEqual(ui.Text(IDC_STATUS), "download status", "status " + when);
+    c.log.ExpectEqual(ui.ProgressPos(), 0, "progress " + when);
+    c.log.Expect(ui.Enabled(IDC_UPDATE), "Update enabled " + when);
+}
+
+// What the dialog showed while one download ran, sampled until a box of its owner appeared.
+struct DownloadView {
+    std::vector<std::string> statuses;  // each status once, in the order first seen
+    std::vector<int> sendingPositions;  // distinct bar positions under "Downloading.."
+    std::vector<int> flashPositions;    // distinct bar positions under "Update flash.."
+    bool updateDisabledThroughout = true;
+    HWND box = nullptr;
+};
+
+void Remember(std::vector<int>& positions, int pos) {
+    if (positions.empty() || positions.back() != pos) {
+        positions.push_back(pos);
+    }
+}
+
+DownloadView WatchDownload(Context& c, const LoaderUi& ui, const std::string& shotPrefix) {
+    DownloadView view;
+    bool shotSending = false;
+    bool shotFlash = false;
+    WaitFor(
+        [&] {
+            if ((view.box = ui.OwnedDialog()) != nullptr) {
+                return true;
+            }
+            const std::string status = ui.Text(IDC_STATUS);
+            const int pos = ui.ProgressPos();
+            if (view.statuses.empty() || view.statuses.back() != status) {
+                view.statuses.push_back(status);
+            }
+            if (status == "Downloading..") {
+                Remember(view.sendingPositions, pos);
+                if (!shotSending && pos > 0) {
+                    c.shots.Take(shotPrefix + "sending");
+                    shotSending = true;
+                }
+            } else if (status == "Update flash..") {
+                Remember(view.flashPositions, pos);
+                if (!shotFlash && pos > 0) {
+                    c.shots.Take(shotPrefix + "programming-flash");
+                    shotFlash = true;
+                }
+            }
+            view.updateDisabledThroughout =
+                view.updateDisabledThroughout && !ui.Enabled(IDC_UPDATE);
+            return false;
+        },
+        kBoxTimeoutMs);
+    return view;
+}
+
+bool Rises(const std::vector<int>& positions) {
+    for (size_t i = 1; i < positions.size(); ++i) {
+        if (positions[i] < positions[i - 1]) {
+            return false;
+        }
+    }
+    return positions.size() >= 2;
+}
+
+std::string Join(const std::vector<int>& values) {
+    std::string text;
+    for (int v : values) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += std::to_string(v);
+    }
+    return text;
+}
+
+void ExpectSuccessfulDownload(Context& c, LoaderUi& ui, const std::string& shotPrefix) {
+    const DownloadView view = WatchDownload(c, ui, shotPrefix);
+    c.log.Note("bar while sending: " + Join(view.sendingPositions));
+    c.log.Note("bar while programming: " + Join(view.flashPositions));
+    c.log.Expect(view.statuses.size() >= 2 && view.statuses[0] == "Downloading.." &&
+                     view.statuses[1] == "Update flash..",
+                 "status goes \"Downloading..\" then \"Update flash..\"");
+    c.log.Expect(Rises(view.sendingPositions) && view.sendingPositions.back() > 0,
+                 "the bar moves while sending");
+    c.log.Expect(Rises(view.flashPositions) && view.flashPositions.back() > 0,
+                 "the bar moves again while the flash is programmed");
+    c.log.Expect(view.updateDisabledThroughout, "Update disabled during the download");
+    if (!c.log.Expect(view.box != nullptr, "a box ends the download")) {
+        return;
+    }
+    const MessageBoxView box = ReadMessageBox(view.box);
+    c.log.ExpectEqual(box.text, "Data updated successfully!!!", "outcome message");
+    c.log.ExpectEqual(box.caption, "Update", "outcome caption");
+    c.log.Expect(box.okOnly && !box.icon, "success box: OK alone, no icon");
+    c.shots.Take(shotPrefix + "success");
+    c.log.Expect(DismissMessageBox(view.box), "the success box closes with OK");
+    ExpectIdle(c, ui, "after the download");
+}
+
+bool Launch(Context& c, LoaderUi& ui) {
+    // The loader runs in the work directory, where the file dialog then starts.
+    SetCurrentDirectoryA(c.workDir.c_str());
+    return c.log.Expect(ui.Launch(c.loaderExe), "the loader's dialog appears");
+}
+
+void ExitAndExpectStored(Context& c, LoaderUi& ui, const std::string& expected) {
+    Click(ui.Control(IDC_EXIT));
+    c.log.Expect(ui.WaitForExit(10000), "Exit ends the program");
+    c.log.ExpectEqual(StoredPath(), expected, "stored path");
+}
+
+// ---- scenarios ---------------------------------------------------------------------------
+
+void FirstStart(Context& c) {
+    DeleteFileA(kIniPath);
+    LoaderUi ui;
+    if (!Launch(c, ui)) return;
+    c.shots.Take("first-start");
+    c.log.ExpectEqual(WindowText(ui.dialog()), "DuVoPcmciaLoader", "caption");
+    std::string entries;
+    for (int i = 0; i < ui.ComboCount(); ++i) {
+        entries += ui.ComboItem(i) + ",";
+    }
+    c.log.ExpectEqual(entries,
+                      "Block 2,Block 3,Block 4,Block 5,Block 6,Block 7,Block 8,Block 9,Block 10,"
+                      "Block 11,Block 12,Block 13,Block 14,",
+                      "block list");
+    c.log.ExpectEqual(ui.ComboSelection(), 0, "selected entry");
+    c.log.ExpectEqual(ui.Text(IDC_MEM_BLOCK), "Block 2", "block list text");
+    c.log.ExpectEqual(ui.Text(IDC_FILE_PATH), "", "path box");
+    c.log.ExpectEqual(ui.ProgressPos(), 0, "progress");
+    c.log.ExpectEqual(ui.Text(IDC_STATUS), "download status", "status");
+    c.log.ExpectEqual(ui.FocusedControl(), IDC_EXIT, "control with the focus");
+    c.log.Expect(ui.Enabled(IDC_UPDATE), "Update enabled");
+
+    ui.SystemCommand(IDM_ABOUT_BOX);
+    HWND about = ui.WaitForOwnedDialog(5000, "About quenlor");
+    if (c.log.Expect(about != nullptr, "the About entry opens the About box")) {
+        HWND version = FindWindowExA(about, nullptr, "Static", "duvo pcmcia Version 1.0");
+        c.log.Expect(version != nullptr, "About box shows \"duvo pcmcia Version 1.0\"");
+        c.shots.Take("about-box");
+        PostKey(GetDlgItem(about, IDOK), VK_ESCAPE);
+        c.log.Expect(WaitFor([&] { return !IsWindow(about); }, 5000), "Esc closes the About box");
+    }
+
+    const std::string kept = "C:\\kept\\path.bin";
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), kept);
+    Click(ui.Control(IDC_BROWSE));
+    HWND open = ui.WaitForOwnedDialog(10000, "Open");
+    if (c.log.Expect(open != nullptr, "Browse opens the Open dialog")) {
+        c.shots.Take("browse-open-dialog");
+        Click(GetDlgItem(open, IDCANCEL));
+        WaitFor([&] { return !IsWindow(open); }, 5000);
+        c.log.ExpectEqual(ui.Text(IDC_FILE_PATH), kept, "path after Browse, Cancel");
+    }
+
+    const std::string chosen = c.workDir + "chosen image.bin";
+    WriteImage(chosen, 10, 1);
+    Click(ui.Control(IDC_BROWSE));
+    open = ui.WaitForOwnedDialog(10000, "Open");
+    if (c.log.Expect(open != nullptr, "Browse opens the Open dialog again")) {
+        // The file name box: an extended combo box whose edit field sits in its inner combo box.
+        HWND combo = FindWindowExA(GetDlgItem(open, kFileNameCombo), nullptr, "ComboBox", nullptr);
+        HWND name = FindWindowExA(combo, nullptr, "Edit", nullptr);
+        SetWindowTextRemote(name, "chosen image.bin");
+        Click(GetDlgItem(open, IDOK));
+        c.log.Expect(WaitFor([&] { return ui.Text(IDC_FILE_PATH) == chosen; }, 5000),
+                     "path after Browse, Open: \"" + ui.Text(IDC_FILE_PATH) + "\", expected \"" +
+                         chosen + "\"");
+        c.shots.Take("browse-chosen");
+    }
+    ExitAndExpectStored(c, ui, chosen);
+}
+
+bool StaysOpen(const LoaderUi& ui) {
+    Sleep(400);  // the dialog manager has had its chance to act
+    return ui.IsRunning() && ui.DialogVisible();
+}
+
+void ClickCloseBox(const LoaderUi& ui) {
+    RECT rect{};
+    GetWindowRect(ui.dialog(), &rect);
+    const int x = rect.right - GetSystemMetrics(SM_CXDLGFRAME) - GetSystemMetrics(SM_CXSIZE) / 2;
+    const int y = rect.top + GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    SetForegroundWindow(ui.dialog());
+    SetCursorPos(x, y);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
+}
+
+void Closing(Context& c) {
+    const std::string remembered = "C:\\images\\old image.bin";
+    StorePath(remembered);
+    {
+        LoaderUi ui;
+        if (!Launch(c, ui)) return;
+        c.log.ExpectEqual(ui.Text(IDC_FILE_PATH), remembered, "remembered path restored");
+        PostKey(ui.Control(IDC_EXIT), VK_ESCAPE);
+        c.log.Expect(StaysOpen(ui), "Esc leaves the dialog open");
+        ClickCloseBox(ui);
+        c.log.Expect(StaysOpen(ui), "the close box leaves the dialog open");
+        PostAltKey(ui.Control(IDC_EXIT), VK_F4);
+        c.log.Expect(StaysOpen(ui), "Alt+F4 leaves the dialog open");
+        ui.SystemCommand(SC_CLOSE);
+        c.log.Expect(StaysOpen(ui), "Close in the system menu leaves the dialog open");
+        c.shots.Take("still-open");
+        c.log.ExpectEqual(StoredPath(), remembered, "nothing stored by those");
+
+        const std::string typed = "Z:\\some dir\\typed  image (1).bin";
+        SetWindowTextRemote(ui.Control(IDC_FILE_PATH), typed);
+        ui.FocusControl(IDC_EXIT);
+        PostKey(ui.Control(IDC_EXIT), VK_RETURN);
+        c.log.Expect(ui.WaitForExit(10000), "Enter on the focused Exit ends the program");
+        c.log.ExpectEqual(StoredPath(), typed, "Enter on Exit stores the typed path");
+    }
+    const std::string typed = StoredPath();
+    {
+        LoaderUi ui;
+        if (!Launch(c, ui)) return;
+        c.log.ExpectEqual(ui.Text(IDC_FILE_PATH), typed, "typed path restored exactly");
+        ui.FocusControl(IDC_FILE_PATH);
+        SetWindowTextRemote(ui.Control(IDC_FILE_PATH), "C:\\never stored.bin");
+        PostKey(ui.Control(IDC_FILE_PATH), VK_RETURN);
+        c.log.Expect(ui.WaitForExit(10000), "Enter in the path box ends the program");
+        c.log.ExpectEqual(StoredPath(), typed, "Enter in the path box stores nothing");
+    }
+    {
+        LoaderUi ui;
+        if (!Launch(c, ui)) return;
+        SetWindowTextRemote(ui.Control(IDC_FILE_PATH), "");
+        ExitAndExpectStored(c, ui, "");
+    }
+    {
+        LoaderUi ui;
+        if (!Launch(c, ui)) return;
+        c.log.ExpectEqual(ui.Text(IDC_FILE_PATH), "", "an empty stored path gives an empty box");
+        ExitAndExpectStored(c, ui, "");
+    }
+}
+
+void Refusals(Context& c) {
+    VirtualCard::Reset();
+    VirtualCard::Configure({{"Trace", 1}, {"ProgrammingTimeMs", 5}});
+    LoaderUi ui;
+    if (!Launch(c, ui)) return;
+
+    auto refuse = [&](const std::string& path, const std::string& message,
+                      const std::string& shot) {
+        SetWindowTextRemote(ui.Control(IDC_FILE_PATH), path);
+        ui.FocusControl(IDC_EXIT);
+        Click(ui.Control(IDC_UPDATE));
+        ExpectDialogMessage(c, ui, message, shot);
+        WaitFor([&] { return ui.FocusedControl() == IDC_FILE_PATH; }, 2000);
+        c.log.ExpectEqual(ui.FocusedControl(), IDC_FILE_PATH, "focus after \"" + message + "\"");
+        c.log.Expect(IsIdle(ui), "idle after \"" + message + "\"");
+    };
+    refuse("", "Please select file!", "refused-empty-path");
+    const std::string missing = "Z:\\no such dir\\no such file.bin";
+    refuse(missing, "Failed to open <" + missing + "> !", "refused-missing-file");
+    const std::string tooLarge = c.workDir + "too large.bin";
+    WriteImage(tooLarge, 917504, 2);
+    refuse(tooLarge, "selected file <" + tooLarge + "> size over!", "refused-size");
+    const std::string huge = c.workDir + "four gib.bin";
+    WriteSparseFile(huge, 0x100000001ull);
+    refuse(huge, "selected file <" + huge + "> size over!", "");
+    DeleteFileA(huge.c_str());
+    // A sysfs attribute claims 4096 bytes and reads far fewer.
+    const std::string shortRead = "Z:\\sys\\devices\\system\\cpu\\online";
+    if (GetFileAttributesA(shortRead.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        refuse(shortRead, "Failed to read <" + shortRead + "> !", "refused-short-read");
+    } else {
+        c.log.Note("no sysfs here: the short read is not exercised");
+    }
+
+    const std::string image = c.workDir + "image.bin";
+    WriteImage(image, 1000, 3);
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), image);
+    TypeBlockText(ui, "Block 1");
+    c.log.ExpectEqual(ui.ComboSelection(), -1, "typing clears the block selection");
+    Click(ui.Control(IDC_UPDATE));
+    ExpectDialogMessage(c, ui, "Please select memory block!", "refused-block");
+    WaitFor([&] { return ui.FocusedControl() == IDC_MEM_BLOCK; }, 2000);
+    c.log.ExpectEqual(ui.FocusedControl(), IDC_MEM_BLOCK, "focus after the block refusal");
+
+    c.log.ExpectEqual(VirtualCard::TracedRequests(), 0, "requests the card saw");
+    c.log.Expect(!VirtualCard::BlockExists(1) && !VirtualCard::BlockExists(2), "no block written");
+    Click(ui.Control(IDC_EXIT));
+    c.log.Expect(ui.WaitForExit(10000), "Exit ends the program");
+}
+
+void Download(Context& c) {
+    VirtualCard::Reset();
+    VirtualCard::Configure({{"ProgrammingTimeMs", 1000}});
+    LoaderUi ui;
+    if (!Launch(c, ui)) return;
+
+    const std::string first = c.workDir + "first.bin";
+    const std::vector<BYTE> firstImage = WriteImage(first, 1000, 4);
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), first);
+    Click(ui.Control(IDC_UPDATE));
+    ExpectSuccessfulDownload(c, ui, "first-");
+    c.log.Expect(VirtualCard::BlockHolds(2, firstImage), "Block 2 holds the first image");
+
+    // The second download names its block by typing it.
+    const std::string second = c.workDir + "second.bin";
+    const std::vector<BYTE> secondImage = WriteImage(second, 2000, 5);
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), second);
+    TypeBlockText(ui, "Block 14");
+    Click(ui.Control(IDC_UPDATE));
+    ExpectSuccessfulDownload(c, ui, "second-");
+    c.log.Expect(VirtualCard::BlockHolds(14, secondImage), "Block 14 holds the second image");
+    c.log.Expect(VirtualCard::BlockHolds(2, firstImage), "Block 2 still holds the first image");
+
+    // An empty file goes to the download as it is.
+    const std::string empty = c.workDir + "empty.bin";
+    WriteImage(empty, 0, 6);
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), empty);
+    SendMessageA(ui.Control(IDC_MEM_BLOCK), CB_SETCURSEL, 1, 0);
+    Click(ui.Control(IDC_UPDATE));
+    HWND box = ui.WaitForOwnedDialog(kBoxTimeoutMs);
+    c.log.Expect(box != nullptr,
+                 "an empty file is handed to the download (its outcome box appears)");
+    if (box != nullptr) {
+        c.log.Note("empty file: \"" + ReadMessageBox(box).text + "\"");
+        DismissMessageBox(box);
+    }
+    ExpectIdle(c, ui, "after the empty file");
+    Click(ui.Control(IDC_EXIT));
+    c.log.Expect(ui.WaitForExit(10000), "Exit ends the program");
+}
+
+void Failures(Context& c) {
+    VirtualCard::Reset();
+    LoaderUi ui;
+    if (!Launch(c, ui)) return;
+    const std::string image = c.workDir + "image.bin";
+    WriteImage(image, 1000, 7);
+
+    auto fail = [&](const CardSettings& settings, const std::string& path, const std::string& text,
+                    const std::string& shot) {
+        VirtualCard::Configure(settings);
+        SetWindowTextRemote(ui.Control(IDC_FILE_PATH), path);
+        Click(ui.Control(IDC_UPDATE));
+        ExpectDownloadError(c, ui, text, shot);
+        ExpectIdle(c, ui, "after \"" + shot + "\"");
+        c.log.Expect(ui.OwnedDialog() == nullptr, "no success message after \"" + shot + "\"");
+    };
+    fail({{"RequestReply", 1}}, image, "Duvo0 not respond [05419368]\n", "error-no-ready-reply");
+    fail({{"ProgrammingTimeMs", 5}, {"SilentAfterChunk", 3}}, image,
+         "Duvo0 not respond [87025353]\n", "error-transfer");
+    fail({{"ProgrammingTimeMs", 5}, {"Flash", 1}}, image, "Duvo0 not respond [87025353]\n",
+         "error-flash-never-done");
+    const std::string largest = c.workDir + "largest.bin";
+    WriteImage(largest, 917503, 8);
+    fail({{"RequestReply", 1}}, largest, "Duvo0 not respond [05419368]\n", "largest-file-accepted");
+
+    if (c.log.Expect(VirtualCard::StopDriver(), "the card's driver stops")) {
+        fail({}, image, "Duvo0 open failed [00000002]\n", "error-no-card");
+        c.log.Expect(VirtualCard::StartDriver(), "the card's driver starts again");
+    }
+    c.log.Expect(!VirtualCard::BlockExists(2), "no block written");
+    Click(ui.Control(IDC_EXIT));
+    c.log.Expect(ui.WaitForExit(10000), "Exit ends the program");
+}
+
+void ExitDuringDownload(Context& c) {
+    VirtualCard::Reset();
+    VirtualCard::Configure({{"ProgrammingTimeMs", 1500}});
+    DeleteFileA(kIniPath);
+    LoaderUi ui;
+    if (!Launch(c, ui)) return;
+    const std::string path = c.workDir + "exit image.bin";
+    const std::vector<BYTE> image = WriteImage(path, 1500, 9);
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), path);
+    Click(ui.Control(IDC_UPDATE));
+    c.log.Expect(WaitFor([&] { return ui.Text(IDC_STATUS) == "Update flash.."; }, 30000),
+                 "the download reaches the flash phase");
+    Click(ui.Control(IDC_EXIT));
+    c.log.Expect(WaitFor([&] { return StoredPath() == path; }, 5000),
+                 "Exit during the download stores the path at once");
+    c.log.Expect(ui.IsRunning(), "the program waits for the running download");
+    HWND box = ui.WaitForOwnedDialog(kBoxTimeoutMs);
+    if (c.log.Expect(box != nullptr, "the running download still reports its outcome")) {
+        c.log.ExpectEqual(ReadMessageBox(box).text, "Data updated successfully!!!", "outcome");
+        c.shots.Take("exit-during-download-outcome");
+        DismissMessageBox(box);
+    }
+    DWORD exitCode = 1;
+    c.log.Expect(ui.WaitForExit(10000, &exitCode), "the program ends after the download");
+    c.log.ExpectEqual(exitCode, 0, "exit code");
+    c.log.Expect(VirtualCard::BlockHolds(2, image), "Block 2 holds the image");
+}
+
+// Not a check: the CPU time the dialog's wait loop spends during one 65,537-byte download.
+void WaitLoopCpu(Context& c) {
+    VirtualCard::Reset();
+    VirtualCard::Configure({{"ProgrammingTimeMs", 5}});
+    LoaderUi ui;
+    if (!Launch(c, ui)) return;
+    const std::string path = c.workDir + "cpu image.bin";
+    const std::vector<BYTE> image = WriteImage(path, 65537, 10);
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), path);
+    Sleep(500);
+    const ULONGLONG process0 = ui.CpuTime100ns();
+    const ULONGLONG thread0 = ui.MainThreadCpuTime100ns();
+    const DWORD start = GetTickCount();
+    Click(ui.Control(IDC_UPDATE));
+    HWND box = ui.WaitForOwnedDialog(300000);
+    const DWORD elapsed = GetTickCount() - start;
+    const ULONGLONG process1 = ui.CpuTime100ns();
+    const ULONGLONG thread1 = ui.MainThreadCpuTime100ns();
+    c.log.Expect(box != nullptr && ReadMessageBox(box).text == "Data updated successfully!!!",
+                 "the 65,537-byte download succeeds");
+    c.log.Expect(VirtualCard::BlockHolds(2, image), "Block 2 holds the 65,537-byte image");
+    std::printf("wait-loop-cpu: elapsed_ms=%lu ui_thread_cpu_ms=%llu process_cpu_ms=%llu\n",
+                static_cast<unsigned long>(elapsed), (thread1 - thread0) / 10000,
+                (process1 - process0) / 10000);
+    if (box != nullptr) {
+        DismissMessageBox(box);
+    }
+    Click(ui.Control(IDC_EXIT));
+    c.log.Expect(ui.WaitForExit(10000), "Exit ends the program");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::map<std::string, std::function<void(Context&)>> scenarios = {
+        {"first-start", FirstStart},    {"closing", Closing},
+        {"refusals", Refusals},         {"download", Download},
+        {"failures", Failures},         {"exit-during-download", ExitDuringDownload},
+        {"wait-loop-cpu", WaitLoopCpu},
+    };
+    if (argc != 4 || scenarios.count(argv[1]) == 0) {
+        std::fprintf(stderr, "usage: dialog_test SCENARIO LOADER_EXE WORK_DIR\n");
+        return 2;
+    }
+    CheckLog log;
+    Screenshots shots(argv[3]);
+    Context context{log, shots, argv[2], argv[3]};
+    scenarios.at(argv[1])(context);
+    std::printf("%s: %d checks, %d failed\n", argv[1], log.checks(), log.failures());
+    return log.failures() == 0 && log.checks() > 0 ? 0 : 1;
+}
