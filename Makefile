@@ -44,8 +44,8 @@ bench: native
 bench-wine: win32
 	bash bench/wine/bench_wine.sh $(B)/win32 $(B)/win64
 
-run: win32
-	@echo "run: not built yet"
+run: build
+	@bash scripts/run-loader.sh $(B)/win32 $(B)/win64
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# `make run`: the loader in a Wine session with the virtual card driver.
+#
+#   scripts/run-loader.sh WIN32_BUILD_DIR WIN64_BUILD_DIR
+#
+# With DISPLAY set, the loader opens on that display and the user works in it; the session ends
+# when the loader does. Without a display, one whole download of a sample image into Block 2 is
+# run through the dialog in Xvfb: every status and message is printed, then the comparison of
+# the block with the image; screenshots of each phase land in WIN32_BUILD_DIR/run-shots/.
+set -euo pipefail
+
+HERE="$(cd "$(dirname "$0")" && pwd)"
+SESSION="$HERE/wine-session.sh"
+
+if [ "${1:-}" = "--in-session" ]; then
+    shift
+    mode="$1" loader="$2" tester="$3" shots="$4"
+    to_windows() { echo "Z:${1//\//\\}"; }
+    "$SESSION" card-reset
+    if [ "$mode" = display ]; then
+        "$SESSION" card-config ProgrammingTimeMs=1000
+        echo "run: the loader is open on $DISPLAY (the card programs block files under $("$SESSION" data-dir))"
+        "$SESSION" run "$loader" || true
+        exit 0
+    fi
+    rc=0
+    "$SESSION" run "$tester" headless-run "$(to_windows "$loader")" "$(to_windows "$shots")\\" \
+        | tr -d '\r' | grep -v '^headless-run: [0-9]* checks' || rc=$?
+    for bmp in "$shots"/*.bmp; do
+        [ -e "$bmp" ] || continue
+        convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+    done
+    rm -f "$shots"/*.bin
+    echo "screenshots:"
+    ls -1 "$shots"/*.png | sed 's/^/  /'
+    exit $rc
+fi
+
+[ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
+build32="$(cd "$1" && pwd)"
+build64="$(cd "$2" && pwd)"
+loader="$build32/app/DuvoPcmciaLoader.exe"
+tester="$build32/tests/dialog/dialog_test.exe"
+shots="$build32/run-shots"
+rm -rf "$shots"
+mkdir -p "$shots"
+
+if [ -n "${DISPLAY:-}" ]; then
+    mode=display
+else
+    mode=headless
+fi
+exec "$SESSION" -b "$build32" -d "$build64/virtualcard/driver" \
+    session -- "$0" --in-session "$mode" "$loader" "$tester" "$shots"
