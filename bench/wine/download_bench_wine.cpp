@@ -1,7 +1,7 @@
 // The Wine-side benchmark: one download of the largest image the loader accepts (917,503 bytes)
 // through the driver, beside the same number of bare register requests to the same driver.
 //
-//   download_bench_wine STATUS_FILE
+//   download_bench_wine STATUS_FILE [IMAGE_BYTES]
 //
 // STATUS_FILE is the driver's status.txt; its request counter, read before and after the
 // download, gives the number of driver requests the download made.
@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr DWORD kImageSize = 917503;
+constexpr DWORD kLargestImage = 917503;
 constexpr DWORD kBlock = 14;
 
 // The "requests=" line of the driver's status file; -1 when unreadable.
@@ -40,8 +41,8 @@ double Seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
            static_cast<double>(frequency.QuadPart);
 }
 
-std::vector<BYTE> MakeImage() {
-    std::vector<BYTE> image(kImageSize);
+std::vector<BYTE> MakeImage(DWORD size) {
+    std::vector<BYTE> image(size);
     DWORD state = 0x2545F491;
     for (BYTE& b : image) {
         state = state * 1664525 + 1013904223;
@@ -77,16 +78,18 @@ bool BareRegisterReads(long long count, double* seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: download_bench_wine STATUS_FILE\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: download_bench_wine STATUS_FILE [IMAGE_BYTES]\n");
         return 2;
     }
-    std::vector<BYTE> image = MakeImage();
+    const DWORD imageSize =
+        argc == 3 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : kLargestImage;
+    std::vector<BYTE> image = MakeImage(imageSize);
     std::atomic<LONG> percent{0};
     long long before = DriverRequestCount(argv[1]);
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    DWORD result = DownloadImage(nullptr, image.data(), kImageSize, kBlock, &percent);
+    DWORD result = DownloadImage(nullptr, image.data(), imageSize, kBlock, &percent);
     QueryPerformanceCounter(&end);
     long long after = DriverRequestCount(argv[1]);
     if (result != 0 || before < 0 || after <= before) {
@@ -100,13 +103,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "download_bench_wine: bare requests failed [%lu]\n", GetLastError());
         return 1;
     }
-    std::printf("image:            %lu bytes into block %lu\n", kImageSize, kBlock);
+    std::printf("image:            %lu bytes into block %lu\n", imageSize, kBlock);
     std::printf("driver requests:  %lld\n", requests);
     std::printf("download:         %.2f s (%.1f us per request)\n", downloadSeconds,
                 downloadSeconds * 1e6 / static_cast<double>(requests));
     std::printf("bare requests:    %.2f s (%.1f us per request)\n", bareSeconds,
                 bareSeconds * 1e6 / static_cast<double>(requests));
     std::printf("ratio:            %.3f (goal <= 1.03)\n", downloadSeconds / bareSeconds);
-    std::printf("throughput:       %.2f KB/s\n", kImageSize / 1024.0 / downloadSeconds);
+    std::printf("throughput:       %.2f KB/s\n", imageSize / 1024.0 / downloadSeconds);
     return 0;
 }
