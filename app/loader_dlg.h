@@ -4,6 +4,7 @@
 
 #include "stdafx.h"
 
+#include "download_worker.h"
 #include "resource.h"
 
 class CLoaderDlg : public CDialog {
@@ -38,7 +39,9 @@ class CLoaderDlg : public CDialog {
 
     // The Update command's steps (update_command.cpp).
     void RefuseUpdate(LPCSTR lpszMessage, CWnd& focus);
+    bool LoadImageFile(const CString& path, DWORD& length);
     bool ReadImage(CFile& file, DWORD length);
+    bool StartWorker(DownloadParams& params);
     bool GetSelectedBlock(DWORD& block);
     void FollowDownload();
     void FinishDownload();

@@ -14,39 +14,18 @@ void CLoaderDlg::OnUpdate() {
         RefuseUpdate("Please select file!", m_filePath);
         return;
     }
-
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::typeBinary)) {
-        RefuseUpdate("Failed to open <" + path + "> !", m_filePath);
+    DWORD length = 0;
+    if (!LoadImageFile(path, length)) {
         return;
     }
-    const ULONGLONG length = file.GetLength();
-    if (length >= IMAGE_LENGTH_LIMIT) {
-        RefuseUpdate("selected file <" + path + "> size over!", m_filePath);
-        file.Close();
-        return;
-    }
-    if (!ReadImage(file, static_cast<DWORD>(length))) {
-        RefuseUpdate("Failed to read <" + path + "> !", m_filePath);
-        file.Close();
-        return;
-    }
-    file.Close();
-
     DWORD block = 0;
     if (!GetSelectedBlock(block)) {
         RefuseUpdate("Please select memory block!", m_blockList);
         return;
     }
-    DownloadParams params = {m_hWnd, g_imageBuffer, static_cast<DWORD>(length), block};
-
-    g_downloadDone.store(0, std::memory_order_relaxed);
-    g_progress.store(0, std::memory_order_relaxed);
-
-    DWORD threadId = 0;
-    m_hWorkerThread = ::CreateThread(nullptr, 0, DownloadThreadProc, &params, 0, &threadId);
-    if (m_hWorkerThread == nullptr) {
-        MessageBox("Internal Error 0001", kCaption, MB_OK);
+    // Read by the worker when it starts; valid until this command returns, after the worker.
+    DownloadParams params = {m_hWnd, g_imageBuffer, length, block};
+    if (!StartWorker(params)) {
         return;
     }
 
@@ -57,6 +36,41 @@ void CLoaderDlg::OnUpdate() {
 
     FollowDownload();
     FinishDownload();
+}
+
+bool CLoaderDlg::LoadImageFile(const CString& path, DWORD& length) {
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::typeBinary)) {
+        RefuseUpdate("Failed to open <" + path + "> !", m_filePath);
+        return false;
+    }
+    const ULONGLONG fileLength = file.GetLength();
+    if (fileLength >= IMAGE_LENGTH_LIMIT) {
+        RefuseUpdate("selected file <" + path + "> size over!", m_filePath);
+        file.Close();
+        return false;
+    }
+    length = static_cast<DWORD>(fileLength);
+    if (!ReadImage(file, length)) {
+        RefuseUpdate("Failed to read <" + path + "> !", m_filePath);
+        file.Close();
+        return false;
+    }
+    file.Close();
+    return true;
+}
+
+bool CLoaderDlg::StartWorker(DownloadParams& params) {
+    g_downloadDone.store(0, std::memory_order_relaxed);
+    g_progress.store(0, std::memory_order_relaxed);
+
+    DWORD threadId = 0;
+    m_hWorkerThread = ::CreateThread(nullptr, 0, DownloadThreadProc, &params, 0, &threadId);
+    if (m_hWorkerThread == nullptr) {
+        MessageBox("Internal Error 0001", kCaption, MB_OK);
+        return false;
+    }
+    return true;
 }
 
 void CLoaderDlg::RefuseUpdate(LPCSTR lpszMessage, CWnd& focus) {

@@ -13,10 +13,24 @@ SESSION="$HERE/../../scripts/wine-session.sh"
 
 if [ "${1:-}" != "--in-session" ]; then
     [ $# -eq 1 ] || { echo "usage: $0 SCENARIO" >&2; exit 2; }
-    exec env -u DISPLAY "$SESSION" -b "$DUVO_BUILD_DIR" -d "$DUVO_DRIVER_DIR" \
-        session -- "$0" --in-session "$1"
+    # A session that fails to come up (seen rarely when it starts right after the previous one
+    # ended) is started once more; the scenario itself runs once.
+    started="$DUVO_BUILD_DIR/dialog-shots/.started-$1"
+    mkdir -p "$(dirname "$started")"
+    for attempt in 1 2; do
+        rm -f "$started"
+        rc=0
+        env -u DISPLAY "$SESSION" -b "$DUVO_BUILD_DIR" -d "$DUVO_DRIVER_DIR" \
+            session -- "$0" --in-session "$1" "$started" || rc=$?
+        if [ -e "$started" ] || [ "$attempt" -eq 2 ]; then
+            rm -f "$started"
+            exit $rc
+        fi
+        echo "dialog_scenarios: the Wine session did not start; trying once more" >&2
+    done
 fi
 scenario="$2"
+touch "$3"
 
 work="$DUVO_BUILD_DIR/dialog-shots/$scenario"
 rm -rf "$work"
