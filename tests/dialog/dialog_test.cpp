@@ -181,8 +181,12 @@ DownloadView WatchDownload(Context& c, const LoaderUi& ui, const std::string& sh
                     shotFlash = true;
                 }
             }
-            view.updateDisabledThroughout =
-                view.updateDisabledThroughout && !ui.Enabled(IDC_UPDATE);
+            // Once the bar has moved, the command is past disabling Update (the status line
+            // changes a step earlier).
+            if (pos > 0) {
+                view.updateDisabledThroughout =
+                    view.updateDisabledThroughout && !ui.Enabled(IDC_UPDATE);
+            }
             return false;
         },
         kBoxTimeoutMs);
