@@ -203,9 +203,18 @@ cmd_start() {
     fi
     wineserver -f -p >"$LOG_DIR/wineserver.log" 2>&1 &
     echo "wineserver=$!" >>"$STATE_FILE"
-    # wineboot brings up services.exe, which starts the auto-start driver.
-    wine_cmd wineboot >"$LOG_DIR/wineboot.log" 2>&1 || die "wineboot failed"
-    wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" wait-device 20000 || die "device \\\\.\\duvo0 did not appear"
+    # wineboot brings up services.exe, which starts the auto-start driver; the driver's DbgPrint
+    # output lands in the log with it.
+    WINEDEBUG="$WINEDEBUG,warn+debugstr" wine_cmd wineboot >>"$LOG_DIR/wineboot.log" 2>&1 \
+        || die "wineboot failed"
+    if ! wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" wait-device 20000 2>"$LOG_DIR/wait-device.log"; then
+        cat "$LOG_DIR/wait-device.log" >&2
+        wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" status >&2 || true
+        tail -n 20 "$LOG_DIR/wineboot.log" >&2 || true
+        die "device \\\\.\\duvo0 did not appear"
+    fi
+    # A driver the service manager left stopped is started by wait-device and noted here.
+    cat "$LOG_DIR/wait-device.log" >>"$LOG_DIR/driver-restarts.log"
     cmd_env
 }
 

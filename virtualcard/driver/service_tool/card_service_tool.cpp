@@ -3,7 +3,9 @@
 //
 //   duvo_card_service install <absolute ImagePath>   create or update the auto-start service
 //   duvo_card_service start | stop | remove
-//   duvo_card_service wait-device <milliseconds>     wait until \\.\duvo0 opens
+//   duvo_card_service status                          print the service's state and exit codes
+//   duvo_card_service wait-device <milliseconds>     wait until \\.\duvo0 opens (starting the
+//                                                     service if it is still stopped after 3 s)
 #include <windows.h>
 
 #include <cstdio>
@@ -84,26 +86,53 @@ int Control(const char* command) {
         }
         return WaitForState(service.get(), SERVICE_STOPPED, 10000) ? 0 : Fail("stop wait");
     }
+    if (std::strcmp(command, "status") == 0) {
+        SERVICE_STATUS status;
+        if (!QueryServiceStatus(service.get(), &status)) return Fail("QueryServiceStatus");
+        std::printf("state=%lu win32_exit_code=%lu service_exit_code=%lu\n", status.dwCurrentState,
+                    status.dwWin32ExitCode, status.dwServiceSpecificExitCode);
+        return 0;
+    }
     if (!DeleteService(service.get())) return Fail("DeleteService");
     return 0;
 }
 
+bool DeviceOpens() {
+    HANDLE device = CreateFileA(kDevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(device);
+    return true;
+}
+
+// Under Wine the service manager now and then leaves an auto-start driver stopped in a fresh
+// session (seen after a session in which the driver had been stopped); it is started here then.
+void StartIfStopped() {
+    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (manager.get() == nullptr) return;
+    ScHandle service(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    SERVICE_STATUS status;
+    if (service.get() == nullptr || !QueryServiceStatus(service.get(), &status) ||
+        status.dwCurrentState != SERVICE_STOPPED) {
+        return;
+    }
+    std::fprintf(stderr, "duvo_card_service: the driver was left stopped; starting it\n");
+    StartServiceA(service.get(), 0, nullptr);
+}
+
 int WaitDevice(DWORD timeoutMs) {
+    constexpr DWORD kStartAfterMs = 3000;
     for (DWORD waited = 0;; waited += 20) {
-        HANDLE device = CreateFileA(kDevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-        if (device != INVALID_HANDLE_VALUE) {
-            CloseHandle(device);
-            return 0;
-        }
+        if (DeviceOpens()) return 0;
         if (waited >= timeoutMs) return Fail("opening \\\\.\\duvo0");
+        if (waited == kStartAfterMs) StartIfStopped();
         Sleep(20);
     }
 }
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: duvo_card_service install IMAGEPATH | start | stop | remove | "
+                 "usage: duvo_card_service install IMAGEPATH | start | stop | remove | status | "
                  "wait-device MS\n");
     return 2;
 }
@@ -118,7 +147,7 @@ int main(int argc, char** argv) {
         return WaitDevice(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
     }
     if (argc == 2 && (std::strcmp(command, "start") == 0 || std::strcmp(command, "stop") == 0 ||
-                      std::strcmp(command, "remove") == 0)) {
+                      std::strcmp(command, "remove") == 0 || std::strcmp(command, "status") == 0)) {
         return Control(command);
     }
     return Usage();
