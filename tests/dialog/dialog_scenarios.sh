@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # One dialog scenario (see dialog_test.cpp) in a Wine session of its own, with the virtual card
 # driver installed; always headless, in the session's own Xvfb. Screenshots land as PNG files in
-# DUVO_BUILD_DIR/dialog-shots/SCENARIO/.
+# DUVO_BUILD_DIR/dialog-shots/[VARIANT-]SCENARIO/.
 #
 #   dialog_scenarios.sh SCENARIO
 #
-# Environment: DUVO_BUILD_DIR, DUVO_DRIVER_DIR, DUVO_DIALOG_TEST_EXE, DUVO_LOADER_EXE.
+# Environment: DUVO_BUILD_DIR, DUVO_DRIVER_DIR, DUVO_DIALOG_TEST_EXE, DUVO_LOADER_EXE, and
+# DUVO_DIALOG_VARIANT (optional: names a second build of the loader, e.g. x64).
 set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -15,7 +16,7 @@ if [ "${1:-}" != "--in-session" ]; then
     [ $# -eq 1 ] || { echo "usage: $0 SCENARIO" >&2; exit 2; }
     # A session that fails to come up (seen rarely when it starts right after the previous one
     # ended) is started once more; the scenario itself runs once.
-    started="$DUVO_BUILD_DIR/dialog-shots/.started-$1"
+    started="$DUVO_BUILD_DIR/dialog-shots/.started-${DUVO_DIALOG_VARIANT:-}$1"
     mkdir -p "$(dirname "$started")"
     for attempt in 1 2; do
         rm -f "$started"
@@ -32,7 +33,7 @@ fi
 scenario="$2"
 touch "$3"
 
-work="$DUVO_BUILD_DIR/dialog-shots/$scenario"
+work="$DUVO_BUILD_DIR/dialog-shots/${DUVO_DIALOG_VARIANT:+$DUVO_DIALOG_VARIANT-}$scenario"
 rm -rf "$work"
 mkdir -p "$work"
 to_windows() { echo "Z:${1//\//\\}"; }
