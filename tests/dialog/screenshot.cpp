@@ -34,6 +34,7 @@ bool WriteBmp(const std::string& path, int width, int height, const std::vector<
 }  // namespace
 
 void Screenshots::Take(const std::string& name) {
+    Sleep(200);  // a window that has just appeared paints itself first
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     HDC screen = GetDC(nullptr);
