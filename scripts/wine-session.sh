@@ -36,8 +36,8 @@ Commands:
                           VALUE of digits (or 0x hex) is a REG_DWORD, anything else a REG_SZ;
                           NAME:sz=VALUE and NAME:dword=VALUE force the type
   card-reset              remove the block files, the trace and the status file
-  driver-stop|driver-start
-                          stop or start the driver service inside the running session
+  driver-stop|driver-start|driver-status
+                          stop, start or show the driver service inside the running session
   run PROGRAM [ARGS]      run a Windows program in the session, return its exit code
   env                     print the environment lines of the session (eval-able)
   data-dir                print the Linux path of the card's data directory
@@ -311,6 +311,7 @@ case "$command" in
     card-reset) cmd_card_reset ;;
     driver-stop) cmd_driver stop ;;
     driver-start) cmd_driver start ;;
+    driver-status) cmd_driver status ;;
     run) cmd_run "$@" ;;
     env) cmd_env ;;
     data-dir) card_data_dir ;;
