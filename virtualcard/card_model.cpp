@@ -580,23 +580,31 @@ void CardModel::OnDownloadRequest(uint32_t length) {
     AnnounceReadyReply();
 }
 
+// The reply faults that leave no layout to fill: no packet, a packet of length 0, or only the
+// code and 0x00 of `head`. True when `fault` was one of them and has been announced.
+bool CardModel::AnnounceCutReply(ReplyFault fault, const uint8_t* head) {
+    switch (fault) {
+        case ReplyFault::kSilent:
+            return true;
+        case ReplyFault::kEmpty:
+            Announce(head, 0, 0, 0);
+            return true;
+        case ReplyFault::kShort:
+            Announce(head, 2, 2, 0);
+            return true;
+        default:
+            return false;
+    }
+}
+
 void CardModel::AnnounceReadyReply() {
     const FaultPlan& faults = config_.faults;
     uint8_t head[kReadyReplyLength] = {kPktDownloadRequest, 0};
-    switch (faults.requestReply) {
-        case ReplyFault::kSilent:
-            return;
-        case ReplyFault::kEmpty:
-            Announce(head, 0, 0, 0);
-            return;
-        case ReplyFault::kShort:
-            Announce(head, 2, 2, 0);
-            return;
-        case ReplyFault::kWrongCode:
-            head[0] = faults.requestReplyCode;
-            break;
-        default:
-            break;
+    if (AnnounceCutReply(faults.requestReply, head)) {
+        return;
+    }
+    if (faults.requestReply == ReplyFault::kWrongCode) {
+        head[0] = faults.requestReplyCode;
     }
     const char* magic = config_.extendedWait ? "DUVORDYORN" : "DUVORDYANG";
     if (faults.requestReply == ReplyFault::kWrongText) {
@@ -659,23 +667,13 @@ bool CardModel::DataPacketValid(uint32_t length, uint32_t offset) const {
 
 void CardModel::AnnounceAck(ReplyFault fault, const char* text) {
     uint8_t head[kAckLength] = {kPktDataAck, 0};
-    switch (fault) {
-        case ReplyFault::kSilent:
-            return;
-        case ReplyFault::kEmpty:
-            Announce(head, 0, 0, 0);
-            return;
-        case ReplyFault::kShort:
-            Announce(head, 2, 2, 0);
-            return;
-        case ReplyFault::kWrongCode:
-            head[0] = kWrongAckCode;
-            break;
-        case ReplyFault::kWrongText:
-            text = "RxNG";
-            break;
-        default:
-            break;
+    if (AnnounceCutReply(fault, head)) {
+        return;
+    }
+    if (fault == ReplyFault::kWrongCode) {
+        head[0] = kWrongAckCode;
+    } else if (fault == ReplyFault::kWrongText) {
+        text = "RxNG";
     }
     CopyText(head + 2, text, 4);
     AnnounceFullReply(head, kAckLength);

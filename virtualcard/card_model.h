@@ -175,6 +175,7 @@ class CardModel {
     bool ProgrammingFinished(uint64_t nowUs) const;
     void FinishProgramming();
 
+    bool AnnounceCutReply(ReplyFault fault, const uint8_t* head);
     void AnnounceReadyReply();
     void AnnounceAck(ReplyFault fault, const char* text);
     void AnnounceFlashDone();
