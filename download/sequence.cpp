@@ -13,20 +13,31 @@ namespace {
 constexpr char kCaption[] = "Update";
 constexpr std::size_t kDevicePathSize = 64;
 
-// Shows the failure from the worker, owned by the dialog. The device stays open until the user
-// has dismissed the box; only then is it closed and the code returned.
-DWORD ReportFailure(HWND owner, HANDLE device, const char* format, DWORD shownCode, DWORD result) {
-    std::snprintf(g_errorText, sizeof g_errorText, format, static_cast<unsigned>(shownCode));
-    MessageBoxA(owner, g_errorText, kCaption, MB_ICONERROR | MB_OK);
+// The failure texts name the card as its device does: socket 0 reads "Duvo0".
+constexpr char kOpenFailedText[] = "Duvo%u open failed [%08X]\n";
+constexpr char kRequestFailedText[] = "Duvo%u failed [%08X]\n";
+constexpr char kInitFailedText[] = "Duvo%u failed to intialize [%08X]\n";
+constexpr char kNotRespondText[] = "Duvo%u not respond [%08X]\n";
+constexpr char kCancelledText[] = "Duvo%u download cancelled [%08X]\n";
+
+// Hands the failure to the caller while the device is still open (the dialog's box keeps it open
+// until the user has dismissed it); only then is the device closed and the code returned.
+DWORD ReportFailure(const DownloadEvents& events, DWORD unit, HANDLE device, const char* format,
+                    DWORD shownCode, DWORD result) {
+    std::snprintf(g_errorText, sizeof g_errorText, format, static_cast<unsigned>(unit),
+                  static_cast<unsigned>(shownCode));
+    if (events.failed != nullptr) {
+        events.failed(events.context, g_errorText, result);
+    }
     if (device != INVALID_HANDLE_VALUE) {
         CloseHandle(device);
     }
     return result;
 }
 
-HANDLE OpenCardDevice() {
+HANDLE OpenCardDevice(DWORD unit) {
     char path[kDevicePathSize];
-    wsprintfA(path, DEVICE_PATH_FORMAT, DEVICE_NAME, DEVICE_UNIT);
+    wsprintfA(path, DEVICE_PATH_FORMAT, DEVICE_NAME, static_cast<int>(unit));
     return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                        nullptr);
 }
@@ -37,34 +48,83 @@ bool ReadCardInfo(HANDLE device, BYTE (&cardInfo)[CARD_INFO_SIZE]) {
                            &returned, nullptr) != FALSE;
 }
 
-}  // namespace
-
-DWORD DownloadImage(HWND owner, const BYTE* image, DWORD length, DWORD block,
-                    std::atomic<LONG>* percent) {
-    const HANDLE device = OpenCardDevice();
+// Opens the card, reads its information and initialises it. 0 with the device open and
+// `registerBase` set; otherwise the failure has been reported and the device is closed.
+DWORD OpenAndInitialize(DWORD unit, const DownloadEvents& events, HANDLE& device,
+                        DWORD& registerBase) {
+    device = OpenCardDevice(unit);
     if (device == INVALID_HANDLE_VALUE) {
-        return ReportFailure(owner, device, "Duvo0 open failed [%08X]\n", GetLastError(),
+        return ReportFailure(events, unit, device, kOpenFailedText, GetLastError(),
                              ERR_OPEN_FAILED);
     }
-
     BYTE cardInfo[CARD_INFO_SIZE] = {};
     if (!ReadCardInfo(device, cardInfo)) {
         const DWORD error = LastRequestError();
-        return ReportFailure(owner, device, "Duvo0 failed [%08X]\n", error, error);
+        return ReportFailure(events, unit, device, kRequestFailedText, error, error);
     }
     if (const DWORD error = InitializeHardware(device); error != 0) {
-        return ReportFailure(owner, device, "Duvo0 failed to intialize [%08X]\n", error, error);
+        return ReportFailure(events, unit, device, kInitFailedText, error, error);
     }
+    registerBase = CardInfoRegisterBase(cardInfo);
+    return 0;
+}
 
-    const DWORD registerBase = CardInfoRegisterBase(cardInfo);
+struct DialogOwner {
+    HWND window;
+};
+
+void ShowFailureBox(void* context, const char* text, DWORD /*result*/) {
+    MessageBoxA(static_cast<DialogOwner*>(context)->window, text, kCaption, MB_ICONERROR | MB_OK);
+}
+
+void PostHandOver(void* context) {
+    PostMessageA(static_cast<DialogOwner*>(context)->window, WM_APP, 0, 0);
+}
+
+}  // namespace
+
+DWORD RunDownload(DWORD unit, const BYTE* image, DWORD length, DWORD block,
+                  std::atomic<LONG>* percent, const DownloadEvents& events) {
+    HANDLE device = INVALID_HANDLE_VALUE;
+    DWORD registerBase = 0;
+    if (const DWORD error = OpenAndInitialize(unit, events, device, registerBase); error != 0) {
+        return error;
+    }
     if (!RequestDownload(device, registerBase, block)) {
-        return ReportFailure(owner, device, "Duvo0 not respond [%08X]\n", ERR_NO_READY_REPLY,
+        return ReportFailure(events, unit, device, kNotRespondText, ERR_NO_READY_REPLY,
                              ERR_NO_READY_REPLY);
     }
-    if (!TransferImage(owner, device, registerBase, image, length, percent)) {
-        return ReportFailure(owner, device, "Duvo0 not respond [%08X]\n", ERR_TRANSFER_FAILED,
-                             ERR_TRANSFER_FAILED);
+    switch (TransferImageWith(device, registerBase, image, length, percent, events)) {
+        case TransferOutcome::FlashDone:
+            break;
+        case TransferOutcome::Failed:
+            return ReportFailure(events, unit, device, kNotRespondText, ERR_TRANSFER_FAILED,
+                                 ERR_TRANSFER_FAILED);
+        case TransferOutcome::Abandoned:
+            return ReportFailure(events, unit, device, kCancelledText, ERR_DOWNLOAD_CANCELLED,
+                                 ERR_DOWNLOAD_CANCELLED);
     }
     CloseHandle(device);
     return 0;
+}
+
+DWORD ProbeCard(DWORD unit, DWORD* registerBase, const DownloadEvents& events) {
+    HANDLE device = INVALID_HANDLE_VALUE;
+    DWORD base = 0;
+    if (const DWORD error = OpenAndInitialize(unit, events, device, base); error != 0) {
+        return error;
+    }
+    CloseHandle(device);
+    *registerBase = base;
+    return 0;
+}
+
+DWORD DownloadImage(HWND owner, const BYTE* image, DWORD length, DWORD block,
+                    std::atomic<LONG>* percent) {
+    DialogOwner dialog{owner};
+    DownloadEvents events;
+    events.context = &dialog;
+    events.handOver = PostHandOver;
+    events.failed = ShowFailureBox;
+    return RunDownload(DEVICE_UNIT, image, length, block, percent, events);
 }

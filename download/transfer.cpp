@@ -1,5 +1,6 @@
 #include "download/transfer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -24,9 +25,28 @@ bool ReplyIs(const BYTE* packet, BYTE code, const char* text) {
     return packet[0] == code && std::memcmp(packet + kTextField, text, kTextLength) == 0;
 }
 
-void SetPercent(std::atomic<LONG>* percent, LONG value) {
-    percent->store(value, std::memory_order_relaxed);
-}
+// Writes the percent and tells the caller what it now stands for.
+class ProgressWriter {
+  public:
+    ProgressWriter(std::atomic<LONG>* percent, const DownloadEvents& events, DWORD length)
+        : percent_(percent), events_(events), length_(length) {}
+
+    void Set(DownloadPhase phase, LONG value, DWORD bytes) const {
+        percent_->store(value, std::memory_order_relaxed);
+        if (events_.progress != nullptr) {
+            events_.progress(events_.context, DownloadProgress{phase, value, bytes, length_});
+        }
+    }
+
+    bool Abandoned() const {
+        return events_.abandon != nullptr && events_.abandon(events_.context);
+    }
+
+  private:
+    std::atomic<LONG>* percent_;
+    const DownloadEvents& events_;
+    DWORD length_;
+};
 
 // Sends the chunk at `offset` until the card acknowledges it, at most DATA_ATTEMPTS times.
 bool SendChunk(HANDLE device, DWORD registerBase, BYTE* packet, const BYTE* image, DWORD length,
@@ -46,18 +66,23 @@ bool SendChunk(HANDLE device, DWORD registerBase, BYTE* packet, const BYTE* imag
     return false;
 }
 
-bool SendImage(HANDLE device, DWORD registerBase, BYTE* packet, const BYTE* image, DWORD length,
-               std::atomic<LONG>* percent) {
+TransferOutcome SendImage(HANDLE device, DWORD registerBase, BYTE* packet, const BYTE* image,
+                          DWORD length, const ProgressWriter& progress) {
     // 64-bit so that neither the offset nor the progress counter can wrap for any length.
-    std::uint64_t progress = 0;
+    std::uint64_t counter = 0;
     for (std::uint64_t offset = 0; offset < length; offset += CHUNK_SIZE) {
-        if (!SendChunk(device, registerBase, packet, image, length, static_cast<DWORD>(offset))) {
-            return false;
+        if (progress.Abandoned()) {
+            return TransferOutcome::Abandoned;
         }
-        SetPercent(percent, static_cast<LONG>(progress / length));
-        progress += kProgressPerChunk;
+        if (!SendChunk(device, registerBase, packet, image, length, static_cast<DWORD>(offset))) {
+            return TransferOutcome::Failed;
+        }
+        const std::uint64_t acknowledged = std::min<std::uint64_t>(offset + CHUNK_SIZE, length);
+        progress.Set(DownloadPhase::Sending, static_cast<LONG>(counter / length),
+                     static_cast<DWORD>(acknowledged));
+        counter += kProgressPerChunk;
     }
-    return true;
+    return TransferOutcome::FlashDone;
 }
 
 void SendEnd(HANDLE device, DWORD registerBase, BYTE* packet) {
@@ -67,20 +92,28 @@ void SendEnd(HANDLE device, DWORD registerBase, BYTE* packet) {
     SendPacket(device, registerBase, packet, END_PACKET_LENGTH);
 }
 
-bool WaitForFlashDone(HANDLE device, DWORD registerBase, BYTE* packet, int budget,
-                      std::atomic<LONG>* percent) {
+TransferOutcome WaitForFlashDone(HANDLE device, DWORD registerBase, BYTE* packet, DWORD length,
+                                 int budget, const ProgressWriter& progress) {
     for (int pass = 0; pass < kFlashWaitPasses; ++pass) {
         for (int call = 0; call < budget; ++call) {
+            if (progress.Abandoned()) {
+                return TransferOutcome::Abandoned;
+            }
             WORD received = 0;
             if (ReceivePacket(device, registerBase, packet, &received) &&
                 ReplyIs(packet, PKT_FLASH_DONE, kDoneText)) {
-                SetPercent(percent, 100);
-                return true;
+                progress.Set(DownloadPhase::Programming, 100, length);
+                return TransferOutcome::FlashDone;
             }
-            SetPercent(percent, static_cast<LONG>(call * 100 / budget));
+            progress.Set(DownloadPhase::Programming, static_cast<LONG>(call * 100 / budget),
+                         length);
         }
     }
-    return false;
+    return TransferOutcome::Failed;
+}
+
+void PostHandOver(void* owner) {
+    PostMessageA(static_cast<HWND>(owner), WM_APP, 0, 0);
 }
 
 }  // namespace
@@ -107,16 +140,31 @@ int FlashWaitBudget(DWORD length, DWORD extendedFlashWait) {
     return extendedFlashWait != 0 ? budget + FLASH_WAIT_EXTENDED_EXTRA : budget;
 }
 
-bool TransferImage(HWND owner, HANDLE device, DWORD registerBase, const BYTE* image, DWORD length,
-                   std::atomic<LONG>* percent) {
+TransferOutcome TransferImageWith(HANDLE device, DWORD registerBase, const BYTE* image,
+                                  DWORD length, std::atomic<LONG>* percent,
+                                  const DownloadEvents& events) {
     BYTE packet[PACKET_BUFFER_SIZE] = {};
-    SetPercent(percent, 0);
-    if (!SendImage(device, registerBase, packet, image, length, percent)) {
-        return false;
+    const ProgressWriter progress(percent, events, length);
+    progress.Set(DownloadPhase::Sending, 0, 0);
+    if (const TransferOutcome sent =
+            SendImage(device, registerBase, packet, image, length, progress);
+        sent != TransferOutcome::FlashDone) {
+        return sent;
     }
     SendEnd(device, registerBase, packet);
-    SetPercent(percent, 0);
-    PostMessageA(owner, WM_APP, 0, 0);
-    return WaitForFlashDone(device, registerBase, packet,
-                            FlashWaitBudget(length, g_extendedFlashWait), percent);
+    progress.Set(DownloadPhase::Programming, 0, length);
+    if (events.handOver != nullptr) {
+        events.handOver(events.context);
+    }
+    return WaitForFlashDone(device, registerBase, packet, length,
+                            FlashWaitBudget(length, g_extendedFlashWait), progress);
+}
+
+bool TransferImage(HWND owner, HANDLE device, DWORD registerBase, const BYTE* image, DWORD length,
+                   std::atomic<LONG>* percent) {
+    DownloadEvents events;
+    events.context = owner;
+    events.handOver = PostHandOver;
+    return TransferImageWith(device, registerBase, image, length, percent, events) ==
+           TransferOutcome::FlashDone;
 }
