@@ -1,0 +1,140 @@
+#include "app/duvoload/block_writer.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "app/duvoload/interruption.h"
+#include "app/duvoload/outcome.h"
+#include "app/duvoload/progress_line.h"
+#include "download/sequence.h"
+
+namespace {
+
+class CStopwatch {
+  public:
+    CStopwatch() {
+        QueryPerformanceFrequency(&m_frequency);
+        QueryPerformanceCounter(&m_start);
+    }
+    double Seconds() const {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return static_cast<double>(now.QuadPart - m_start.QuadPart) /
+               static_cast<double>(m_frequency.QuadPart);
+    }
+
+  private:
+    LARGE_INTEGER m_frequency{};
+    LARGE_INTEGER m_start{};
+};
+
+// What one download's events need: the progress line, the clock and the failure's text.
+struct BlockRun {
+    int block;
+    CProgressLine* progress;
+    const CStopwatch* clock;
+    std::string failureText;
+};
+
+void OnProgress(void* context, const DownloadProgress& update) {
+    auto* run = static_cast<BlockRun*>(context);
+    const ProgressPhase phase = update.phase == DownloadPhase::Sending ? ProgressPhase::Sending
+                                                                       : ProgressPhase::Programming;
+    if (run->progress->Wants(phase, update.percent)) {
+        run->progress->Show(ProgressText(run->block, phase, update.percent, update.bytes,
+                                         update.length, run->clock->Seconds()));
+    }
+}
+
+void OnFailed(void* context, const char* text, DWORD /*result*/) {
+    auto* run = static_cast<BlockRun*>(context);
+    run->progress->Finish();
+    std::fputs(text, stderr);
+    run->failureText = text;
+    if (!run->failureText.empty() && run->failureText.back() == '\n') {
+        run->failureText.pop_back();
+    }
+}
+
+bool OnAbandon(void* /*context*/) {
+    return AbandonRequested();
+}
+
+DownloadEvents EventsFor(BlockRun* run) {
+    DownloadEvents events;
+    events.context = run;
+    events.progress = OnProgress;
+    events.failed = OnFailed;
+    events.abandon = OnAbandon;
+    return events;
+}
+
+BlockOutcome WriteOne(const WriteSettings& settings, const PlannedBlock& planned) {
+    CProgressLine progress(settings.quiet, settings.console);
+    const CStopwatch clock;
+    BlockRun run{planned.block, &progress, &clock, {}};
+    std::atomic<LONG> percent{0};
+    const auto length = static_cast<DWORD>(planned.image.bytes.size());
+    const DWORD result = RunDownload(settings.slot, planned.image.bytes.data(), length,
+                                     static_cast<DWORD>(planned.block), &percent, EventsFor(&run));
+    progress.Finish();
+    BlockOutcome outcome;
+    outcome.block = planned.block;
+    outcome.bytes = length;
+    outcome.seconds = clock.Seconds();
+    outcome.status = result == 0 ? BlockStatus::Written : BlockStatus::Failed;
+    outcome.code = result;
+    outcome.text = run.failureText;
+    return outcome;
+}
+
+std::string LocalTimeNow() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return IsoLocalTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+}
+
+}  // namespace
+
+int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& plan,
+                CBlockLog& log) {
+    int exitCode = EXIT_ALL_WRITTEN;
+    std::vector<BlockOutcome> outcomes;
+    for (const PlannedBlock& planned : plan) {
+        BlockOutcome outcome;
+        outcome.block = planned.block;
+        outcome.bytes = static_cast<std::uint32_t>(planned.image.bytes.size());
+        if (exitCode == EXIT_ALL_WRITTEN && StopRequested()) {
+            exitCode = EXIT_INTERRUPTED;
+        }
+        if (exitCode == EXIT_ALL_WRITTEN) {
+            outcome = WriteOne(settings, planned);
+            if (outcome.status == BlockStatus::Failed) {
+                exitCode = ExitCodeForFailure(outcome.code);
+            }
+        }
+        log.Append(LogLine(LocalTimeNow(), settings.slot, planned.fullPath, planned.image.sha256,
+                           outcome));
+        outcomes.push_back(outcome);
+    }
+    for (const BlockOutcome& outcome : outcomes) {
+        std::printf("%s\n", ResultLine(outcome).c_str());
+    }
+    std::fflush(stdout);
+    return exitCode;
+}
+
+int ProbeSlot(unsigned slot) {
+    DownloadEvents events;
+    events.failed = [](void*, const char* text, DWORD) { std::fputs(text, stderr); };
+    DWORD registerBase = 0;
+    const DWORD result = ProbeCard(slot, &registerBase, events);
+    if (result != 0) {
+        return ExitCodeForFailure(result);
+    }
+    std::printf("slot %u: register base 0x%08lX\n", slot, registerBase);
+    std::fflush(stdout);
+    return EXIT_ALL_WRITTEN;
+}

@@ -1,0 +1,29 @@
+// Writes the checked blocks one after the other, each in one download of its own, and reports
+// what became of every block named.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/duvoload/block_log.h"
+#include "app/duvoload/image_file.h"
+
+struct PlannedBlock {
+    int block = 0;
+    std::string fullPath;
+    LoadedImage image;
+};
+
+struct WriteSettings {
+    unsigned slot = 0;
+    bool quiet = false;
+    bool console = false;  // stderr is a console
+};
+
+// Writes `plan` in order, stops at the first failure or interruption, prints one result line per
+// block on stdout and appends one log line per block. Returns the exit code.
+int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& plan,
+                CBlockLog& log);
+
+// --probe: prints the register base of the card in `slot`. Returns the exit code.
+int ProbeSlot(unsigned slot);

@@ -1,0 +1,117 @@
+#include "app/duvoload/manifest.h"
+
+#include <cctype>
+
+namespace {
+
+constexpr std::size_t kHashDigits = 64;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Splits a line into fields. A field starting with a double quote runs to the next double quote;
+// a `#` at the start of a field ends the line.
+bool SplitFields(const std::string& line, std::vector<std::string>* fields, std::string* error) {
+    std::size_t i = 0;
+    while (true) {
+        while (i < line.size() && IsBlank(line[i])) ++i;
+        if (i == line.size() || line[i] == '#') return true;
+        std::string field;
+        if (line[i] == '"') {
+            const std::size_t close = line.find('"', i + 1);
+            if (close == std::string::npos) {
+                *error = "a double quote is not closed";
+                return false;
+            }
+            field = line.substr(i + 1, close - i - 1);
+            i = close + 1;
+            if (i < line.size() && !IsBlank(line[i])) {
+                *error = "a quoted path must be followed by a space or a tab";
+                return false;
+            }
+        } else {
+            const std::size_t start = i;
+            while (i < line.size() && !IsBlank(line[i])) ++i;
+            field = line.substr(start, i - start);
+        }
+        fields->push_back(field);
+    }
+}
+
+bool ParseHash(const std::string& text, std::string* hash) {
+    if (text.size() != kHashDigits) return false;
+    hash->clear();
+    for (char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+        *hash += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return true;
+}
+
+bool ParseLine(const std::string& line, const std::string& folder, BlockFile* entry, bool* empty,
+               std::string* error) {
+    std::vector<std::string> fields;
+    if (!SplitFields(line, &fields, error)) return false;
+    *empty = fields.empty();
+    if (fields.empty()) return true;
+    if (fields.size() < 2 || fields.size() > 3) {
+        *error =
+            "expected BLOCK FILE [SHA-256], found " + std::to_string(fields.size()) + " field(s)";
+        return false;
+    }
+    if (!ParseBlockNumber(fields[0], &entry->block, error)) return false;
+    if (fields[1].empty()) {
+        *error = "the file name is empty";
+        return false;
+    }
+    entry->path = IsAbsolutePath(fields[1]) ? fields[1] : folder + fields[1];
+    if (fields.size() == 3 && !ParseHash(fields[2], &entry->sha256)) {
+        *error = "\"" + fields[2] + "\" is not a SHA-256 (64 hexadecimal digits)";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash != std::string::npos) return path.substr(0, slash + 1);
+    // "C:m.txt" lies in the current folder of drive C.
+    if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
+    return "";
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    if (!path.empty() && (path[0] == '\\' || path[0] == '/')) return true;
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+           path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
+bool ParseManifest(const std::string& text, const std::string& manifestPath,
+                   std::vector<BlockFile>* blocks, std::string* error) {
+    const std::string folder = FolderOf(manifestPath);
+    std::size_t start = 0;
+    for (int number = 1; start < text.size(); ++number) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        start = end + 1;
+        BlockFile entry;
+        entry.origin = "manifest \"" + manifestPath + "\" line " + std::to_string(number);
+        bool empty = false;
+        std::string reason;
+        if (!ParseLine(line, folder, &entry, &empty, &reason)) {
+            *error = entry.origin + ": " + reason;
+            return false;
+        }
+        if (!empty) blocks->push_back(entry);
+    }
+    if (blocks->empty()) {
+        *error = "manifest \"" + manifestPath + "\": no block in it";
+        return false;
+    }
+    return CheckBlockList(*blocks, error);
+}

@@ -1,0 +1,20 @@
+// The manifest: one block a line, `BLOCK FILE [SHA-256]`, fields separated by spaces or tabs, a
+// path with spaces in double quotes, LF or CRLF, blank lines and `#` comments; relative paths are
+// taken from the manifest's folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/duvoload/block_list.h"
+
+// Parses the manifest `text` read from `manifestPath`. On failure `error` names the line and the
+// reason. Duplicates and an empty list are refused as well.
+bool ParseManifest(const std::string& text, const std::string& manifestPath,
+                   std::vector<BlockFile>* blocks, std::string* error);
+
+// The folder part of `path`, with its trailing separator ("" when it has none).
+std::string FolderOf(const std::string& path);
+
+// True for "C:\x", "C:/x", "\x", "/x" and "\\server\x": paths not taken from another folder.
+bool IsAbsolutePath(const std::string& path);

@@ -1,0 +1,24 @@
+// The command line: what to do, on which socket, with which blocks.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/duvoload/block_list.h"
+
+enum class Action { Write, Probe, Help, Version };
+
+struct Options {
+    Action action = Action::Write;
+    unsigned slot = 0;
+    bool quiet = false;
+    std::string logPath;       // empty: no log
+    std::string manifestPath;  // empty: the blocks come from BLOCK=FILE arguments
+    std::vector<BlockFile> blocks;
+};
+
+inline constexpr unsigned MAX_SLOT = 99;
+
+// Parses the arguments after the program name. On failure `error` is one message naming the
+// argument and the reason. The manifest is only named here; it is read later.
+bool ParseArguments(const std::vector<std::string>& args, Options* options, std::string* error);

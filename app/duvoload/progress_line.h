@@ -1,0 +1,30 @@
+// Progress on stderr: one line updated in place on a console, plain lines at each 10 % of each
+// phase otherwise, nothing with --quiet.
+#pragma once
+
+#include <string>
+
+#include "app/duvoload/progress_text.h"
+
+class CProgressLine {
+  public:
+    CProgressLine(bool quiet, bool console) : m_quiet(quiet), m_console(console) {}
+
+    // True when an update at `percent` of `phase` would be shown.
+    bool Wants(ProgressPhase phase, long percent);
+    void Show(const std::string& text);
+    // Ends an in-place line, so that what follows starts on a line of its own.
+    void Finish();
+
+  private:
+    bool m_quiet;
+    bool m_console;
+    TenPercentSteps m_steps;
+    ProgressPhase m_phase = ProgressPhase::Sending;
+    long m_shownPercent = -1;
+    std::size_t m_shownLength = 0;
+    bool m_lineOpen = false;
+};
+
+// True when stderr is a console.
+bool StderrIsConsole();

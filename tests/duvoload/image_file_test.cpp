@@ -1,0 +1,69 @@
+#include "app/duvoload/image_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "app/duvoload/sha256.h"
+
+namespace {
+
+class ImageFileTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_dir =
+            std::filesystem::temp_directory_path() /
+            ("duvoload_image_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    BlockFile Write(const char* name, std::size_t size) {
+        const std::string path = (m_dir / name).string();
+        std::ofstream out(path, std::ios::binary);
+        for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7));
+        return BlockFile{5, path, "", "argument \"5=x\""};
+    }
+
+    std::filesystem::path m_dir;
+};
+
+TEST_F(ImageFileTest, ReadsTheWholeFileUpToTheLimitAndChecksItsHash) {
+    BlockFile entry = Write("largest.bin", IMAGE_SIZE_LIMIT - 1);
+    LoadedImage image;
+    std::string error;
+    ASSERT_TRUE(LoadImageFile(entry, &image, &error)) << error;
+    ASSERT_EQ(image.bytes.size(), IMAGE_SIZE_LIMIT - 1);
+    EXPECT_EQ(image.bytes[1000], static_cast<unsigned char>(7000));
+    EXPECT_EQ(image.sha256, Sha256Hex(image.bytes.data(), image.bytes.size()));
+
+    entry.sha256 = image.sha256;
+    EXPECT_TRUE(LoadImageFile(entry, &image, &error)) << error;
+    entry.sha256[0] = entry.sha256[0] == '0' ? '1' : '0';
+    EXPECT_FALSE(LoadImageFile(entry, &image, &error));
+    EXPECT_EQ(error, "argument \"5=x\": \"" + entry.path + "\" has SHA-256 " + image.sha256 +
+                         ", the manifest expects " + entry.sha256);
+
+    EXPECT_TRUE(LoadImageFile(Write("empty.bin", 0), &image, &error)) << error;
+    EXPECT_TRUE(image.bytes.empty());
+}
+
+TEST_F(ImageFileTest, RefusesTooLargeMissingAndDirectory) {
+    LoadedImage image;
+    std::string error;
+    const BlockFile tooLarge = Write("too-large.bin", IMAGE_SIZE_LIMIT);
+    EXPECT_FALSE(LoadImageFile(tooLarge, &image, &error));
+    EXPECT_EQ(error, "argument \"5=x\": \"" + tooLarge.path +
+                         "\" is too large: an image must be shorter than 917504 bytes");
+    const BlockFile missing{5, (m_dir / "none.bin").string(), "", "argument \"5=x\""};
+    EXPECT_FALSE(LoadImageFile(missing, &image, &error));
+    EXPECT_EQ(error.rfind("argument \"5=x\": cannot open \"" + missing.path + "\": ", 0), 0u)
+        << error;
+    const BlockFile folder{5, m_dir.string(), "", "argument \"5=x\""};
+    EXPECT_FALSE(LoadImageFile(folder, &image, &error));
+    EXPECT_NE(error.find(m_dir.string()), std::string::npos) << error;
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#include "app/duvoload/manifest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char kHashLower[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+constexpr char kHashUpper[] = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
+
+TEST(ParseManifest, ReadsFieldsQuotesCommentsAndLineEnds) {
+    const std::string text = std::string("# production set\r\n") +
+                             "\r\n"
+                             "2 a.bin\r\n"
+                             "  3\t\"sub dir\\b c.bin\"  " +
+                             kHashUpper + "  # trailing\r\n" + "4 C:\\abs\\d.bin " + kHashLower +
+                             "\n" + "\t5 /unix/e.bin";
+    std::vector<BlockFile> blocks;
+    std::string error;
+    ASSERT_TRUE(ParseManifest(text, "Z:\\work\\m.txt", &blocks, &error)) << error;
+    ASSERT_EQ(blocks.size(), 4u);
+    EXPECT_EQ(blocks[0].block, 2);
+    EXPECT_EQ(blocks[0].path, "Z:\\work\\a.bin");
+    EXPECT_EQ(blocks[0].sha256, "");
+    EXPECT_EQ(blocks[0].origin, "manifest \"Z:\\work\\m.txt\" line 3");
+    EXPECT_EQ(blocks[1].path, "Z:\\work\\sub dir\\b c.bin");
+    EXPECT_EQ(blocks[1].sha256, kHashLower);
+    EXPECT_EQ(blocks[2].path, "C:\\abs\\d.bin");
+    EXPECT_EQ(blocks[2].sha256, kHashLower);
+    EXPECT_EQ(blocks[3].block, 5);
+    EXPECT_EQ(blocks[3].path, "/unix/e.bin");
+    EXPECT_EQ(blocks[3].origin, "manifest \"Z:\\work\\m.txt\" line 6");
+}
+
+TEST(ParseManifest, RelativePathsFollowTheManifestsFolder) {
+    const struct {
+        const char* manifest;
+        const char* path;
+    } cases[] = {{"m.txt", "a.bin"}, {"dir/m.txt", "dir/a.bin"}, {"C:m.txt", "C:a.bin"}};
+    for (const auto& c : cases) {
+        std::vector<BlockFile> blocks;
+        std::string error;
+        ASSERT_TRUE(ParseManifest("2 a.bin\n", c.manifest, &blocks, &error)) << error;
+        EXPECT_EQ(blocks[0].path, c.path);
+    }
+}
+
+TEST(ParseManifest, RefusesNamingTheLine) {
+    const struct {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"2 a.bin\n1 b.bin\n", "manifest \"m\" line 2: block 1 is not between 2 and 14"},
+        {"2\n", "manifest \"m\" line 1: expected BLOCK FILE [SHA-256], found 1 field(s)"},
+        {"2 a b c\n", "manifest \"m\" line 1: expected BLOCK FILE [SHA-256], found 4 field(s)"},
+        {"2 \"a b\n", "manifest \"m\" line 1: a double quote is not closed"},
+        {"2 \"a\"b\n", "manifest \"m\" line 1: a quoted path must be followed by a space or a tab"},
+        {"2 \"\"\n", "manifest \"m\" line 1: the file name is empty"},
+        {"2 a abc\n", "manifest \"m\" line 1: \"abc\" is not a SHA-256 (64 hexadecimal digits)"},
+        {"2 a.bin\n\n2 b.bin\n",
+         "manifest \"m\" line 3: block 2 is already named by manifest \"m\" line 1"},
+        {"# nothing\r\n\r\n", "manifest \"m\": no block in it"},
+    };
+    for (const auto& c : cases) {
+        std::vector<BlockFile> blocks;
+        std::string error;
+        EXPECT_FALSE(ParseManifest(c.text, "m", &blocks, &error)) << c.message;
+        EXPECT_EQ(error, c.message);
+    }
+}
+
+}  // namespace

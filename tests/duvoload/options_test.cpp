@@ -1,0 +1,68 @@
+#include "app/duvoload/options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ParseArguments, AcceptsTheDocumentedForms) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(ParseArguments(
+        {"--slot", "1", "--log", "run.log", "--quiet", "2=a.bin", "14=C:\\x y\\b.bin"}, &o, &error))
+        << error;
+    EXPECT_EQ(o.action, Action::Write);
+    EXPECT_EQ(o.slot, 1u);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.logPath, "run.log");
+    ASSERT_EQ(o.blocks.size(), 2u);
+    EXPECT_EQ(o.blocks[0].block, 2);
+    EXPECT_EQ(o.blocks[0].path, "a.bin");
+    EXPECT_EQ(o.blocks[0].origin, "argument \"2=a.bin\"");
+    EXPECT_EQ(o.blocks[1].block, 14);
+    EXPECT_EQ(o.blocks[1].path, "C:\\x y\\b.bin");
+
+    ASSERT_TRUE(ParseArguments({"--manifest", "m.txt"}, &o, &error)) << error;
+    EXPECT_EQ(o.manifestPath, "m.txt");
+    EXPECT_EQ(o.slot, 0u);
+    ASSERT_TRUE(ParseArguments({"--slot", "3", "--probe"}, &o, &error)) << error;
+    EXPECT_EQ(o.action, Action::Probe);
+    EXPECT_EQ(o.slot, 3u);
+    ASSERT_TRUE(ParseArguments({"2=a.bin", "--help"}, &o, &error));
+    EXPECT_EQ(o.action, Action::Help);
+    ASSERT_TRUE(ParseArguments({"--version"}, &o, &error));
+    EXPECT_EQ(o.action, Action::Version);
+}
+
+TEST(ParseArguments, RefusesWithOneMessageNamingTheArgument) {
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"--force", "2=a.bin"}, "unknown option \"--force\" (see --help)"},
+        {{"1=a.bin"}, "argument \"1=a.bin\": block 1 is not between 2 and 14"},
+        {{"15=a.bin"}, "argument \"15=a.bin\": block 15 is not between 2 and 14"},
+        {{"x=a.bin"}, "argument \"x=a.bin\": block \"x\" is not a number"},
+        {{"x="}, "argument \"x=\": block \"x\" is not a number"},
+        {{"3="}, "argument \"3=\": no file after \"=\""},
+        {{"=a.bin"}, "argument \"=a.bin\": no block number"},
+        {{"a.bin"}, "argument \"a.bin\": expected BLOCK=FILE"},
+        {{"2=a.bin", "02=b.bin"},
+         "argument \"02=b.bin\": block 2 is already named by argument \"2=a.bin\""},
+        {{}, "no block to write: name BLOCK=FILE or --manifest FILE (see --help)"},
+        {{"--quiet"}, "no block to write: name BLOCK=FILE or --manifest FILE (see --help)"},
+        {{"--slot"}, "option --slot: a value must follow"},
+        {{"--slot", "x", "2=a"}, "option --slot \"x\": not a socket number (0 to 99)"},
+        {{"--slot", "100", "2=a"}, "option --slot \"100\": not a socket number (0 to 99)"},
+        {{"--log", "", "2=a"}, "option --log: the file name is empty"},
+        {{"--manifest", "m", "2=a"}, "--manifest and BLOCK=FILE arguments cannot be combined"},
+        {{"--probe", "2=a"}, "--probe writes nothing: it takes no blocks, manifest or log"},
+    };
+    for (const auto& c : cases) {
+        Options o;
+        std::string error;
+        EXPECT_FALSE(ParseArguments(c.args, &o, &error)) << c.message;
+        EXPECT_EQ(error, c.message);
+    }
+}
+
+}  // namespace
