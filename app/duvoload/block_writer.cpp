@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 
 #include "app/duvoload/interruption.h"
@@ -40,11 +41,16 @@ struct BlockRun {
 
 void OnProgress(void* context, const DownloadProgress& update) {
     auto* run = static_cast<BlockRun*>(context);
-    const ProgressPhase phase = update.phase == DownloadPhase::Sending ? ProgressPhase::Sending
-                                                                       : ProgressPhase::Programming;
-    if (run->progress->Wants(phase, update.percent)) {
-        run->progress->Show(ProgressText(run->block, phase, update.percent, update.bytes,
-                                         update.length, run->clock->Seconds()));
+    const bool sending = update.phase == DownloadPhase::Sending;
+    const ProgressPhase phase = sending ? ProgressPhase::Sending : ProgressPhase::Programming;
+    // The shared percent of the sending phase trails by one chunk (it never shows 100); the
+    // console shows the share of the bytes acknowledged instead.
+    const long percent = sending && update.length > 0
+                             ? static_cast<long>(std::uint64_t{update.bytes} * 100 / update.length)
+                             : update.percent;
+    if (run->progress->Wants(phase, percent)) {
+        run->progress->Show(ProgressText(run->block, phase, percent, update.bytes, update.length,
+                                         run->clock->Seconds()));
     }
 }
 
