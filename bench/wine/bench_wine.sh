@@ -15,4 +15,7 @@ build="$2"
 data="$("$SESSION" data-dir)"
 # No programming time and no trace: what is measured is the download's own cost per request.
 "$SESSION" card-config ProgrammingTimeMs=0
-"$SESSION" run "$build/bench/wine/download_bench_wine.exe" "Z:${data//\//\\}\\status.txt" | tr -d '\r'
+# The dialog's DownloadImage, then the command line's duvoload.exe, on the same image.
+duvoload="$(cd "$build" && pwd)/app/duvoload/duvoload.exe"
+"$SESSION" run "$build/bench/wine/download_bench_wine.exe" "Z:${data//\//\\}\\status.txt" \
+    "${DUVO_BENCH_IMAGE_BYTES:-917503}" "Z:${duvoload//\//\\}" | tr -d '\r'

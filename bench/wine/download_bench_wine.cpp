@@ -1,18 +1,20 @@
 // The Wine-side benchmark: one download of the largest image the loader accepts (917,503 bytes)
-// through the driver, beside the same number of bare register requests to the same driver.
+// through the driver, beside the same number of bare register requests to the same driver; and,
+// when DUVOLOAD_EXE is given, the same download by the command-line loader as well.
 //
-//   download_bench_wine STATUS_FILE [IMAGE_BYTES]
+//   download_bench_wine STATUS_FILE [IMAGE_BYTES [DUVOLOAD_EXE]]
 //
-// STATUS_FILE is the driver's status.txt; its request counter, read before and after the
-// download, gives the number of driver requests N the download made. The N bare requests are
-// split around the download (about half before, the rest after), so that a machine whose load
-// drifts during the run does not favour either side.
+// STATUS_FILE is the driver's status.txt; its request counter, read before and after each
+// download, gives the number of driver requests N it made. As many bare requests as the
+// downloads made together are split around them (about half before, the rest after), so that a
+// machine whose load drifts during the run does not favour either side.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "cardlink/driver_requests.h"
@@ -60,15 +62,24 @@ HANDLE OpenCard() {
                        OPEN_EXISTING, 0, nullptr);
 }
 
-// The driver's request counter. The driver writes its status file when the device is opened,
-// and an open completes only after every earlier request and close: the count is read while a
-// handle of our own is open.
+// The driver's request counter. The driver writes its status file when the device is opened
+// and closed, so the count is read while a handle of our own is open. Under load the file can
+// still show an earlier count, or be in the middle of being rewritten: the count is taken once
+// two reads, a moment apart, agree.
 long long RequestCountNow(const char* statusFile) {
-    HANDLE device = OpenCard();
-    if (device == INVALID_HANDLE_VALUE) return -1;
-    long long count = DriverRequestCount(statusFile);
-    CloseHandle(device);
-    return count;
+    constexpr int kAttempts = 50;
+    constexpr DWORD kPauseMs = 100;
+    long long previous = -1;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        HANDLE device = OpenCard();
+        if (device == INVALID_HANDLE_VALUE) return -1;
+        const long long count = DriverRequestCount(statusFile);
+        CloseHandle(device);
+        if (count >= 0 && count == previous) return count;
+        previous = count;
+        Sleep(kPauseMs);
+    }
+    return -1;
 }
 
 // `count` register reads of one register, each a DeviceIoControl of its own, on a handle of
@@ -95,18 +106,92 @@ bool BareRegisterReads(long long count, double* seconds) {
     return ok;
 }
 
+// The command line's download of `image` into kBlock: duvoload.exe run with the image in a file
+// and its progress going to a file (as in a script), its stdout read. `seconds` is the time the
+// program reports for the block (the download, as for DownloadImage), `wall` that of the whole
+// process. False on failure.
+bool CommandLineDownload(const char* duvoload, const std::vector<BYTE>& image, double* seconds,
+                         double* wall) {
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    const std::string imagePath = std::string(folder) + "duvoload_bench.bin";
+    const std::string progressPath = std::string(folder) + "duvoload_bench_progress.txt";
+    FILE* file = std::fopen(imagePath.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::fwrite(image.data(), 1, image.size(), file);
+    std::fclose(file);
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE progress = CreateFileA(progressPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                  CREATE_ALWAYS, 0, nullptr);
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = progress;
+    std::string commandLine =
+        std::string("\"") + duvoload + "\" " + std::to_string(kBlock) + "=\"" + imagePath + "\"";
+    PROCESS_INFORMATION process{};
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return false;
+    }
+    CloseHandle(writeEnd);
+    std::string output;
+    char buffer[512];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        output.append(buffer, got);
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    QueryPerformanceCounter(&end);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(readEnd);
+    CloseHandle(progress);
+    DeleteFileA(imagePath.c_str());
+    *wall = Seconds(start, end);
+    const std::size_t at = output.find(" bytes in ");
+    if (exitCode != 0 || at == std::string::npos) {
+        std::fprintf(stderr, "download_bench_wine: duvoload exit %lu: %s\n", exitCode,
+                     output.c_str());
+        return false;
+    }
+    *seconds = std::atof(output.c_str() + at + std::strlen(" bytes in "));
+    return *seconds > 0;
+}
+
+void PrintRatio(const char* name, double seconds, long long requests, double bareSeconds,
+                long long bareRequests) {
+    const double ratio = (seconds / static_cast<double>(requests)) /
+                         (bareSeconds / static_cast<double>(bareRequests));
+    std::printf("%s %.3f (goal <= 1.03)\n", name, ratio);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: download_bench_wine STATUS_FILE [IMAGE_BYTES]\n");
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr,
+                     "usage: download_bench_wine STATUS_FILE [IMAGE_BYTES [DUVOLOAD_EXE]]\n");
         return 2;
     }
     const DWORD imageSize =
-        argc == 3 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : kLargestImage;
+        argc >= 3 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : kLargestImage;
+    const char* duvoload = argc == 4 ? argv[3] : nullptr;
+    const int downloads = duvoload != nullptr ? 2 : 1;
     std::vector<BYTE> image = MakeImage(imageSize);
     std::atomic<LONG> percent{0};
-    const long long bareBefore = (imageSize + 127) / 128 * kRequestsPerChunk / 2;
+    const long long bareBefore = (imageSize + 127) / 128 * kRequestsPerChunk * downloads / 2;
     double bareSeconds = 0;
     if (!BareRegisterReads(bareBefore, &bareSeconds)) {
         std::fprintf(stderr, "download_bench_wine: bare requests failed [%lu]\n", GetLastError());
@@ -125,23 +210,46 @@ int main(int argc, char** argv) {
     }
     const double downloadSeconds = Seconds(start, end);
     const long long requests = after - before;
-    const long long bareAfter = requests > bareBefore ? requests - bareBefore : 0;
+    double commandSeconds = 0;
+    double commandWall = 0;
+    long long commandRequests = 0;
+    if (duvoload != nullptr) {
+        const bool ran = CommandLineDownload(duvoload, image, &commandSeconds, &commandWall);
+        commandRequests = RequestCountNow(argv[1]) - after;
+        if (!ran || commandRequests <= 0) {
+            std::fprintf(stderr,
+                         "download_bench_wine: the command line's download failed (%s, requests "
+                         "%lld) [%lu]\n",
+                         ran ? "ran" : "did not run", commandRequests, GetLastError());
+            return 1;
+        }
+    }
+    const long long bareRequests = requests + commandRequests;
+    const long long bareAfter = bareRequests > bareBefore ? bareRequests - bareBefore : 0;
     if (!BareRegisterReads(bareAfter, &bareSeconds)) {
         std::fprintf(stderr, "download_bench_wine: bare requests failed [%lu]\n", GetLastError());
         return 1;
     }
-    const long long bareRequests = bareBefore + bareAfter;
     std::printf("image:            %lu bytes into block %lu\n", imageSize, kBlock);
     std::printf("driver requests:  %lld\n", requests);
     std::printf("download:         %.2f s (%.1f us per request)\n", downloadSeconds,
                 downloadSeconds * 1e6 / static_cast<double>(requests));
+    if (duvoload != nullptr) {
+        std::printf(
+            "command line:     %.2f s for %lld requests (%.1f us per request; %.2f s "
+            "with the process start)\n",
+            commandSeconds, commandRequests,
+            commandSeconds * 1e6 / static_cast<double>(commandRequests), commandWall);
+    }
     std::printf(
-        "bare requests:    %.2f s (%.1f us per request; %lld before the download, %lld "
+        "bare requests:    %.2f s (%.1f us per request; %lld before the downloads, %lld "
         "after)\n",
         bareSeconds, bareSeconds * 1e6 / static_cast<double>(bareRequests), bareBefore, bareAfter);
-    const double ratio = (downloadSeconds / static_cast<double>(requests)) /
-                         (bareSeconds / static_cast<double>(bareRequests));
-    std::printf("ratio:            %.3f (goal <= 1.03)\n", ratio);
+    PrintRatio("ratio:           ", downloadSeconds, requests, bareSeconds, bareRequests);
+    if (duvoload != nullptr) {
+        PrintRatio("command-line ratio:", commandSeconds, commandRequests, bareSeconds,
+                   bareRequests);
+    }
     std::printf("throughput:       %.2f KB/s\n", imageSize / 1024.0 / downloadSeconds);
     return 0;
 }
