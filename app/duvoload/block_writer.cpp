@@ -9,6 +9,7 @@
 #include "app/duvoload/interruption.h"
 #include "app/duvoload/outcome.h"
 #include "app/duvoload/progress_line.h"
+#include "app/duvoload/write_order.h"
 #include "download/sequence.h"
 
 namespace {
@@ -106,25 +107,22 @@ std::string LocalTimeNow() {
 
 int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& plan,
                 CBlockLog& log) {
-    int exitCode = EXIT_ALL_WRITTEN;
     std::vector<BlockOutcome> outcomes;
     for (const PlannedBlock& planned : plan) {
         BlockOutcome outcome;
         outcome.block = planned.block;
         outcome.bytes = static_cast<std::uint32_t>(planned.image.bytes.size());
-        if (exitCode == EXIT_ALL_WRITTEN && StopRequested()) {
-            exitCode = EXIT_INTERRUPTED;
-        }
-        if (exitCode == EXIT_ALL_WRITTEN) {
-            outcome = WriteOne(settings, planned);
-            if (outcome.status == BlockStatus::Failed) {
-                exitCode = ExitCodeForFailure(outcome.code);
-            }
-        }
-        log.Append(LogLine(LocalTimeNow(), settings.slot, planned.fullPath, planned.image.sha256,
-                           outcome));
         outcomes.push_back(outcome);
     }
+    WriteSteps steps;
+    steps.write = [&](std::size_t i) { return WriteOne(settings, plan[i]); };
+    steps.stopRequested = StopRequested;
+    steps.report = [&](std::size_t i, const BlockOutcome& outcome) {
+        outcomes[i] = outcome;
+        log.Append(LogLine(LocalTimeNow(), settings.slot, plan[i].fullPath, plan[i].image.sha256,
+                           outcome));
+    };
+    const int exitCode = WriteInOrder(outcomes, steps);
     for (const BlockOutcome& outcome : outcomes) {
         std::printf("%s\n", ResultLine(outcome).c_str());
     }

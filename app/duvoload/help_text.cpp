@@ -24,7 +24,7 @@ const char HELP_TEXT[] =
     "log opened before the card is touched.\n"
     "\n"
     "Manifest: one block a line, BLOCK FILE [SHA-256], fields separated by spaces or tabs;\n"
-    "a path with spaces in double quotes; blank lines and lines starting with # are ignored;\n"
+    "a path with spaces in double quotes; # starts a comment; blank lines are ignored;\n"
     "relative paths are taken from the manifest's folder; SHA-256 in hex, either case.\n"
     "\n"
     "stdout, one line per block named:\n"

@@ -60,9 +60,13 @@ bool LoadImageFile(const BlockFile& entry, LoadedImage* image, std::string* erro
 }
 
 bool ReadTextFile(const std::string& path, std::string* text, std::string* error) {
-    // A manifest is small; anything near the image limit is not one.
+    // A manifest is small: one that reaches the image limit is refused, never cut short.
     std::vector<unsigned char> bytes;
     if (!ReadUpTo(path, IMAGE_SIZE_LIMIT, &bytes, error)) return false;
+    if (bytes.size() >= IMAGE_SIZE_LIMIT) {
+        *error = "\"" + path + "\" is too large for a manifest";
+        return false;
+    }
     text->assign(bytes.begin(), bytes.end());
     return true;
 }

@@ -64,12 +64,13 @@ int Run(const std::vector<std::string>& args) {
         case Action::Write:
             break;
     }
+    // From here on Ctrl+C stops the run in order: before any block, all are not attempted.
+    InstallInterruptionHandler();
     if (!options.manifestPath.empty() && !ReadManifest(&options, &error)) return Refuse(error);
     std::vector<PlannedBlock> plan;
     if (!LoadPlan(options, &plan, &error)) return Refuse(error);
     CBlockLog log;
     if (!options.logPath.empty() && !log.Open(options.logPath, &error)) return Refuse(error);
-    InstallInterruptionHandler();
     const WriteSettings settings{options.slot, options.quiet, StderrIsConsole()};
     const int exitCode = WriteBlocks(settings, plan, log);
     NoteRunFinished();

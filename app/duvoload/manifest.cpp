@@ -92,7 +92,9 @@ bool IsAbsolutePath(const std::string& path) {
 bool ParseManifest(const std::string& text, const std::string& manifestPath,
                    std::vector<BlockFile>* blocks, std::string* error) {
     const std::string folder = FolderOf(manifestPath);
-    std::size_t start = 0;
+    // A UTF-8 byte order mark, as some editors write, is not part of the first line.
+    const std::string bom = "\xEF\xBB\xBF";
+    std::size_t start = text.compare(0, bom.size(), bom) == 0 ? bom.size() : 0;
     for (int number = 1; start < text.size(); ++number) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();

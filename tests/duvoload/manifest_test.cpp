@@ -39,7 +39,12 @@ TEST(ParseManifest, RelativePathsFollowTheManifestsFolder) {
     for (const auto& c : cases) {
         std::vector<BlockFile> blocks;
         std::string error;
-        ASSERT_TRUE(ParseManifest("2 a.bin\n", c.manifest, &blocks, &error)) << error;
+        // Led by a UTF-8 byte order mark, as some editors save it.
+        ASSERT_TRUE(
+            ParseManifest("\xEF\xBB\xBF"
+                          "2 a.bin\n",
+                          c.manifest, &blocks, &error))
+            << error;
         EXPECT_EQ(blocks[0].path, c.path);
     }
 }
