@@ -283,7 +283,7 @@ reg_escape() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
 
 # The Slots value now in the Parameters key ("" when there is none).
 current_slots() {
-    wine_cmd reg query "$PARAMETERS_KEY" /v Slots 2>/dev/null | tr -d '\r' \
+    { wine_cmd reg query "$PARAMETERS_KEY" /v Slots 2>/dev/null || true; } | tr -d '\r' \
         | sed -n 's/^ *Slots *REG_DWORD *\(0x[0-9a-fA-F]*\).*/\1/p'
 }
 
