@@ -54,16 +54,17 @@ void NumberedName(wchar_t* name, const wchar_t* prefix, ULONG socket) {
 }
 
 // Socket 0: <service key>\Parameters; socket N: <service key>\Parameters\SocketN.
-void SetParametersKey(CardDevice& card, const UNICODE_STRING& registryPath) {
-    card.parametersKey.Buffer = card.parametersKeyBuffer;
-    card.parametersKey.Length = 0;
-    card.parametersKey.MaximumLength = sizeof(card.parametersKeyBuffer);
-    RtlAppendUnicodeStringToString(&card.parametersKey, &registryPath);
-    RtlAppendUnicodeToString(&card.parametersKey, L"\\Parameters");
-    if (card.socket == 0) return;
+void BuildParametersKey(UNICODE_STRING* key, wchar_t* buffer, USHORT bufferBytes,
+                        const UNICODE_STRING& registryPath, ULONG socket) {
+    key->Buffer = buffer;
+    key->Length = 0;
+    key->MaximumLength = bufferBytes;
+    RtlAppendUnicodeStringToString(key, &registryPath);
+    RtlAppendUnicodeToString(key, L"\\Parameters");
+    if (socket == 0) return;
     wchar_t subkey[kNameChars];
-    NumberedName(subkey, L"\\Socket", card.socket);
-    RtlAppendUnicodeToString(&card.parametersKey, subkey);
+    NumberedName(subkey, L"\\Socket", socket);
+    RtlAppendUnicodeToString(key, subkey);
 }
 
 // Socket 0 keeps the data directory itself; socket N uses its subdirectory SocketN.
@@ -99,7 +100,8 @@ bool AllocateFlash(CardDevice& card) {
 void InitializeCard(CardDevice& card, const UNICODE_STRING& registryPath) {
     card.model = new (card.modelStorage) CardModel(card.flash, card.staging);
     ExInitializeFastMutex(&card.lock);
-    SetParametersKey(card, registryPath);
+    BuildParametersKey(&card.parametersKey, card.parametersKeyBuffer,
+                       sizeof(card.parametersKeyBuffer), registryPath, card.socket);
     NTSTATUS status = CreateDataDirectory(card);
     if (!NT_SUCCESS(status)) {
         DbgPrint("duvo%lu: data directory not created (%08lx)\n", card.socket, status);
@@ -174,14 +176,15 @@ NTSTATUS CreateDevice(PDRIVER_OBJECT driver, const UNICODE_STRING& registryPath,
 }
 
 // All sockets or none: a driver that started with fewer devices than asked for would make a test
-// of socket N fail for a reason it cannot see. Slots is read from socket 0's key.
+// of socket N fail for a reason it cannot see. Socket 0 comes last, so that whoever waits for
+// \\.\duvo0 to open finds every socket there.
 NTSTATUS CreateDevices(PDRIVER_OBJECT driver, const UNICODE_STRING& registryPath) {
-    NTSTATUS status = CreateDevice(driver, registryPath, 0);
-    if (!NT_SUCCESS(status)) return status;
-    const auto& first = *static_cast<const CardDevice*>(g_devices[0]->DeviceExtension);
-    const ULONG slots = ReadSlots(first.parametersKey);
-    for (ULONG socket = 1; socket < slots; ++socket) {
-        status = CreateDevice(driver, registryPath, socket);
+    wchar_t buffer[512];
+    UNICODE_STRING parametersKey;
+    BuildParametersKey(&parametersKey, buffer, sizeof(buffer), registryPath, 0);
+    const ULONG slots = ReadSlots(parametersKey);
+    for (ULONG socket = slots; socket-- > 0;) {
+        NTSTATUS status = CreateDevice(driver, registryPath, socket);
         if (!NT_SUCCESS(status)) {
             DeleteDevices();
             return status;
