@@ -319,7 +319,7 @@ cmd_card_config() {
     local regfile="$WINE_DIR/card-config.reg" key arg slots=""
     key="$(socket_key "$SOCKET")"
     if [ "$SOCKET" -eq 0 ]; then
-        slots="$(current_slots)"
+        printf '%s\n' "$@" | grep -qi '^Slots[:=]' || slots="$(current_slots)"
         wine_cmd reg delete "$key" /va /f >/dev/null 2>&1 || true
     fi
     {
