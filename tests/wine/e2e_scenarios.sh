@@ -222,11 +222,13 @@ case "$scenario" in
         [ ! -e "$DATA1/block05.bin" ] || fail "$scenario: socket 1 wrote block 5"
         socket_download 2
         expect open_error 2
-        # Slots outlives card-config of socket 0, and a driver restart.
+        # Slots outlives card-config of socket 0, and a driver restart, which loads each
+        # socket's blocks from its own folder.
         "$SESSION" driver-stop >/dev/null
         "$SESSION" driver-start >/dev/null
         socket_download 1
         expect open_error 0
+        expect_status blocks_loaded 1 "$DATA1"
         # Slots out of range: one socket, and the value counted as rejected at every open.
         "$SESSION" card-slots 9
         socket_download 1
