@@ -31,16 +31,19 @@ Commands:
   stop                    end the session and everything in it; safe to call at any time
   session -- CMD [ARGS]   prepare, install-driver, start, run CMD with the session's environment,
                           stop on every exit path; exits with CMD's status
-  card-config [NAME=VALUE ...]
-                          replace the driver's Parameters values (all old values removed); a
+  card-config [--socket N] [NAME=VALUE ...]
+                          replace the values of socket N's key (default 0: Parameters; N >= 1:
+                          Parameters\SocketN); all its old values are removed except Slots; a
                           VALUE of digits (or 0x hex) is a REG_DWORD, anything else a REG_SZ;
                           NAME:sz=VALUE and NAME:dword=VALUE force the type
-  card-reset              remove the block files, the trace and the status file
+  card-slots [N]          set Slots (no N: remove it, one socket) and restart the driver, which
+                          reads it at its start; waits until \\.\duvo(N-1) opens
+  card-reset              remove the block files, the trace and the status file of every socket
   driver-stop|driver-start|driver-status
                           stop, start or show the driver service inside the running session
   run PROGRAM [ARGS]      run a Windows program in the session, return its exit code
   env                     print the environment lines of the session (eval-able)
-  data-dir                print the Linux path of the card's data directory
+  data-dir [--socket N]   print the Linux path of socket N's data directory (default 0)
 EOF
     exit 2
 }
@@ -74,7 +77,32 @@ unset WINESERVER WINELOADER
 
 wine_cmd() { wine "$@"; }
 
-card_data_dir() { echo "$WINEPREFIX/$CARD_DATA_DIR_REL"; }
+# Socket 0 keeps the data directory itself, socket N its subdirectory SocketN.
+card_data_dir() {  # [SOCKET]
+    local socket="${1:-0}"
+    if [ "$socket" -eq 0 ]; then
+        echo "$WINEPREFIX/$CARD_DATA_DIR_REL"
+    else
+        echo "$WINEPREFIX/$CARD_DATA_DIR_REL/Socket$socket"
+    fi
+}
+
+# Socket 0's key is Parameters itself, socket N's its subkey SocketN.
+socket_key() {  # SOCKET
+    if [ "$1" -eq 0 ]; then echo "$PARAMETERS_KEY"; else echo "$PARAMETERS_KEY\\Socket$1"; fi
+}
+
+# Takes a leading "--socket N" off the arguments: sets SOCKET and SOCKET_SHIFT (0 or 2).
+parse_socket() {
+    SOCKET=0
+    SOCKET_SHIFT=0
+    if [ "${1:-}" = "--socket" ]; then
+        [[ "${2:-}" =~ ^[0-9]$ ]] || die "--socket takes a socket number from 0 to 7"
+        [ "$2" -le 7 ] || die "--socket takes a socket number from 0 to 7"
+        SOCKET="$2"
+        SOCKET_SHIFT=2
+    fi
+}
 
 # ---- session state -------------------------------------------------------------------------
 
@@ -253,35 +281,75 @@ cmd_session() {
 
 reg_escape() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
 
+# The Slots value now in the Parameters key ("" when there is none).
+current_slots() {
+    { wine_cmd reg query "$PARAMETERS_KEY" /v Slots 2>/dev/null || true; } | tr -d '\r' \
+        | sed -n 's/^ *Slots *REG_DWORD *\(0x[0-9a-fA-F]*\).*/\1/p'
+}
+
+# The .reg line of one NAME=VALUE argument.
+reg_value_line() {
+    local arg="$1" name value type=""
+    [[ "$arg" == *=* ]] || die "card-config: $arg is not NAME=VALUE"
+    name="${arg%%=*}"
+    value="${arg#*=}"
+    case "$name" in
+        *:sz) type=sz name="${name%:sz}" ;;
+        *:dword) type=dword name="${name%:dword}" ;;
+    esac
+    if [ -z "$type" ]; then
+        if [[ "$value" =~ ^[0-9]+$ || "$value" =~ ^0[xX][0-9a-fA-F]+$ ]]; then
+            type=dword
+        else
+            type=sz
+        fi
+    fi
+    if [ "$type" = dword ]; then
+        printf '"%s"=dword:%08x\r\n' "$(reg_escape "$name")" "$((value))"
+    else
+        printf '"%s"="%s"\r\n' "$(reg_escape "$name")" "$(reg_escape "$value")"
+    fi
+}
+
+# Replaces all values of one socket's key. Socket 0's key keeps its subkeys (the other sockets'
+# keys) and its Slots value unless one is given: Slots belongs to the driver, not to the card.
 cmd_card_config() {
-    local regfile="$WINE_DIR/card-config.reg" arg name value type
+    parse_socket "$@"
+    shift "$SOCKET_SHIFT"
+    local regfile="$WINE_DIR/card-config.reg" key arg slots=""
+    key="$(socket_key "$SOCKET")"
+    if [ "$SOCKET" -eq 0 ]; then
+        printf '%s\n' "$@" | grep -qi '^Slots[:=]' || slots="$(current_slots)"
+        wine_cmd reg delete "$key" /va /f >/dev/null 2>&1 || true
+    fi
     {
         printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-        printf '[-%s]\r\n\r\n[%s]\r\n' "$PARAMETERS_KEY" "$PARAMETERS_KEY"
+        [ "$SOCKET" -eq 0 ] || printf '[-%s]\r\n\r\n' "$key"
+        printf '[%s]\r\n' "$key"
+        [ -z "$slots" ] || reg_value_line "Slots=$slots"
         for arg in "$@"; do
-            [[ "$arg" == *=* ]] || die "card-config: $arg is not NAME=VALUE"
-            name="${arg%%=*}"
-            value="${arg#*=}"
-            type=""
-            case "$name" in
-                *:sz) type=sz name="${name%:sz}" ;;
-                *:dword) type=dword name="${name%:dword}" ;;
-            esac
-            if [ -z "$type" ]; then
-                if [[ "$value" =~ ^[0-9]+$ || "$value" =~ ^0[xX][0-9a-fA-F]+$ ]]; then
-                    type=dword
-                else
-                    type=sz
-                fi
-            fi
-            if [ "$type" = dword ]; then
-                printf '"%s"=dword:%08x\r\n' "$(reg_escape "$name")" "$((value))"
-            else
-                printf '"%s"="%s"\r\n' "$(reg_escape "$name")" "$(reg_escape "$value")"
-            fi
+            reg_value_line "$arg"
         done
     } >"$regfile"
     wine_cmd reg import "$(winepath_of "$regfile")" >/dev/null 2>&1 || die "card-config: reg import failed"
+}
+
+# Slots is read when the driver starts: the value is written, then the driver restarted.
+cmd_card_slots() {
+    local slots="${1:-}"
+    if [ -z "$slots" ]; then
+        wine_cmd reg delete "$PARAMETERS_KEY" /v Slots /f >/dev/null 2>&1 || true
+        slots=1
+    else
+        [[ "$slots" =~ ^[0-9]+$ ]] || die "card-slots: $slots is not a number"
+        wine_cmd reg add "$PARAMETERS_KEY" /v Slots /t REG_DWORD /d "$slots" /f >/dev/null 2>&1 \
+            || die "card-slots: reg add failed"
+    fi
+    cmd_driver stop >/dev/null
+    cmd_driver start >/dev/null || die "card-slots: the driver did not start again"
+    local last=$((slots >= 1 && slots <= 8 ? slots - 1 : 0))
+    wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" wait-device 20000 "duvo$last" \
+        || die "card-slots: \\\\.\\duvo$last did not appear"
 }
 
 winepath_of() { echo "Z:${1//\//\\}"; }
@@ -290,6 +358,7 @@ cmd_card_reset() {
     local dir
     dir="$(card_data_dir)"
     rm -f "$dir"/block*.bin "$dir"/trace.txt "$dir"/status.txt
+    rm -f "$dir"/Socket*/block*.bin "$dir"/Socket*/trace.txt "$dir"/Socket*/status.txt
 }
 
 cmd_driver() { wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" "$1"; }
@@ -308,12 +377,16 @@ case "$command" in
     stop) cmd_stop ;;
     session) cmd_session "$@" ;;
     card-config) cmd_card_config "$@" ;;
+    card-slots) cmd_card_slots "$@" ;;
     card-reset) cmd_card_reset ;;
     driver-stop) cmd_driver stop ;;
     driver-start) cmd_driver start ;;
     driver-status) cmd_driver status ;;
     run) cmd_run "$@" ;;
     env) cmd_env ;;
-    data-dir) card_data_dir ;;
+    data-dir)
+        parse_socket "$@"
+        card_data_dir "$SOCKET"
+        ;;
     *) usage ;;
 esac

@@ -53,7 +53,9 @@ bool RunServiceTool(const char* command) {
 
 bool VirtualCard::Configure(const CardSettings& settings) {
     const REGSAM access = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kParametersKey, KEY_WOW64_64KEY, 0);
+    // The whole tree: the key of socket 0 holds the other sockets' keys, which a plain key
+    // deletion refuses to leave orphaned (and the old values would then stay).
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kParametersKey);
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kParametersKey, 0, nullptr, 0, access, nullptr, &key,
                         nullptr) != ERROR_SUCCESS) {

@@ -5,7 +5,7 @@
 #   e2e_scenarios.sh SCENARIO
 #
 # Environment: DUVO_BUILD_DIR (tree with the prefix), DUVO_DRIVER_DIR (the driver and its
-# service tool), DUVO_E2E_EXE (download_e2e.exe).
+# service tool), DUVO_E2E_EXE (download_e2e.exe), DUVO_SOCKET_EXE (socket_download.exe).
 set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -44,16 +44,24 @@ expect() {  # KEY VALUE
     [ "$actual" = "$2" ] || fail "$scenario: $1 is '$actual', expected '$2'"
 }
 
-expect_status() {  # KEY VALUE, from the driver's status.txt
+expect_status() {  # KEY VALUE [DATA_DIR], from the driver's status.txt
     local actual
-    actual="$(sed -n "s/^$1=//p" "$DATA/status.txt" | tr -d '\r')"
+    actual="$(sed -n "s/^$1=//p" "${3:-$DATA}/status.txt" | tr -d '\r')"
     [ "$actual" = "$2" ] || fail "$scenario: status $1 is '$actual', expected '$2'"
 }
 
+# Opens socket N (and downloads IMAGE into BLOCK when given); its report lands in $WORK/report.
+socket_download() {  # N [IMAGE BLOCK]
+    local args=("$1")
+    [ $# -eq 1 ] || args+=("Z:${WORK//\//\\}\\$2" "$3")
+    "$SESSION" run "$DUVO_SOCKET_EXE" "${args[@]}" | tr -d '\r' >"$WORK/report"
+    sed 's/^/  | /' "$WORK/report"
+}
+
 # The card stores whole 128-byte chunks: the image, then zeros up to the chunk boundary.
-expect_block() {  # IMAGE BLOCK
+expect_block() {  # IMAGE BLOCK [DATA_DIR]
     local file size padded
-    file="$DATA/$(printf 'block%02d.bin' "$2")"
+    file="${3:-$DATA}/$(printf 'block%02d.bin' "$2")"
     size="$(stat -c %s "$WORK/$1")"
     padded=$(((size + 127) / 128 * 128))
     if [ ! -f "$file" ]; then
@@ -63,7 +71,7 @@ expect_block() {  # IMAGE BLOCK
     fi
 }
 
-snapshot_blocks() { (cd "$DATA" && md5sum block*.bin 2>/dev/null || true) >"$WORK/$1"; }
+snapshot_blocks() { (cd "${2:-$DATA}" && md5sum block*.bin 2>/dev/null || true) >"$WORK/$1"; }
 
 expect_blocks_unchanged() {
     snapshot_blocks blocks.after
@@ -179,6 +187,65 @@ case "$scenario" in
         expect_status config_values_rejected 1
         expect_status config_rejected_names NoSuchValue
         expect_blocks_unchanged
+        ;;
+    sockets)
+        # Each socket is a card of its own: configuration, blocks, status. Slots is read when
+        # the driver starts; card-slots restarts it.
+        "$SESSION" card-reset
+        "$SESSION" card-slots 2
+        "$SESSION" card-config ProgrammingTimeMs=5
+        "$SESSION" card-config --socket 1 ProgrammingTimeMs=5 Trace=1
+        DATA1="$("$SESSION" data-dir --socket 1)"
+        make_image seed.bin 300
+        download seed.bin 7
+        expect result 0x00000000
+        snapshot_blocks blocks.before
+        make_image one.bin 1000
+        socket_download 1 one.bin 7
+        expect open_error 0
+        expect result ok
+        expect_block one.bin 7 "$DATA1"
+        expect_blocks_unchanged
+        expect_status socket 1 "$DATA1"
+        expect_status blocks_programmed 1 "$DATA1"
+        expect_status trace 1 "$DATA1"
+        [ -s "$DATA1/trace.txt" ] || fail "$scenario: no trace for socket 1"
+        [ ! -e "$DATA/trace.txt" ] || fail "$scenario: socket 1 traced into socket 0's directory"
+        # A fault of socket 1 leaves socket 0 alone, and socket 0's Slots is no unknown value.
+        "$SESSION" card-config --socket 1 RequestReply=1
+        download seed.bin 7
+        expect result 0x00000000
+        expect_status socket 0
+        expect_status config_values_rejected 0
+        socket_download 1 one.bin 5
+        expect result no_ready_reply
+        [ ! -e "$DATA1/block05.bin" ] || fail "$scenario: socket 1 wrote block 5"
+        socket_download 2
+        expect open_error 2
+        # Slots outlives card-config of socket 0, and a driver restart, which loads each
+        # socket's blocks from its own folder.
+        "$SESSION" driver-stop >/dev/null
+        "$SESSION" driver-start >/dev/null
+        socket_download 1
+        expect open_error 0
+        expect_status blocks_loaded 1 "$DATA1"
+        # Slots out of range: one socket, and the value counted as rejected at every open.
+        "$SESSION" card-slots 9
+        socket_download 1
+        expect open_error 2
+        download seed.bin 7
+        expect result 0x00000000
+        expect_status config_values_rejected 1
+        expect_status config_rejected_names Slots
+        # No Slots value: the default, only \\.\duvo0.
+        "$SESSION" card-slots
+        socket_download 0
+        expect open_error 0
+        socket_download 1
+        expect open_error 2
+        snapshot_blocks socket1.after "$DATA1"
+        grep -q ' block07.bin$' "$WORK/socket1.after" || fail "$scenario: socket 1's block lost"
+        "$SESSION" card-config --socket 1
         ;;
     *)
         echo "unknown scenario $scenario" >&2

@@ -1,5 +1,7 @@
-// The state of the one card device: the card model with its flash, and what the driver keeps
-// beside it. Lives in the device extension; every request holds `lock` while it uses the card.
+// The state of one socket's card device: the card model with its flash, and what the driver keeps
+// beside it. Lives in the device extension of \Device\duvoN; every request holds `lock` while it
+// uses the card. Sockets share nothing mutable: each has its own model, flash, configuration key,
+// data directory, trace and counters.
 #pragma once
 
 #include "virtualcard/card_model.h"
@@ -9,7 +11,10 @@
 
 namespace virtualcard::driver {
 
+inline constexpr ULONG kMaxDataDirectoryChars = 64;
+
 struct CardDevice {
+    ULONG socket;  // N of \Device\duvoN
     CardModel* model;
     uint8_t* flash;    // kFlashSize bytes
     uint8_t* staging;  // kBlockSize bytes
@@ -18,6 +23,8 @@ struct CardDevice {
     FAST_MUTEX lock;
     UNICODE_STRING parametersKey;
     wchar_t parametersKeyBuffer[512];
+    // The directory of this socket's block files, trace and status file (NT path).
+    wchar_t dataDirectory[kMaxDataDirectoryChars];
 
     ParameterReport parameters;
     ULONG rejectedValuesTotal;

@@ -36,20 +36,34 @@ bool SameName(const char* a, const char* b) {
     return *a == *b;
 }
 
-bool ApplyOwnValue(const KEY_VALUE_FULL_INFORMATION& info, const UCHAR* data,
-                   ParameterReport* report) {
-    if (info.Type != REG_DWORD || info.DataLength != sizeof(ULONG)) return false;
-    ULONG value = *reinterpret_cast<const ULONG*>(data);
-    if (value > 1) return false;
+bool DwordValue(ULONG type, const UCHAR* data, ULONG length, ULONG* value) {
+    if (type != REG_DWORD || length != sizeof(ULONG)) return false;
+    *value = *reinterpret_cast<const ULONG*>(data);
+    return true;
+}
+
+bool ValidSlots(ULONG slots) {
+    return slots >= 1 && slots <= kMaxSlots;
+}
+
+bool ApplyTrace(const KEY_VALUE_FULL_INFORMATION& info, const UCHAR* data,
+                ParameterReport* report) {
+    ULONG value;
+    if (!DwordValue(info.Type, data, info.DataLength, &value) || value > 1) return false;
     report->traceEnabled = value == 1;
     return true;
 }
 
-bool ApplyValue(const KEY_VALUE_FULL_INFORMATION& info, CardConfig* config, ParameterReport* report,
-                char* name) {
+bool ApplyValue(const KEY_VALUE_FULL_INFORMATION& info, ULONG socket, CardConfig* config,
+                ParameterReport* report, char* name) {
     if (!ToAscii(info.Name, info.NameLength, name, kMaxNameChars)) return false;
     const UCHAR* data = reinterpret_cast<const UCHAR*>(&info) + info.DataOffset;
-    if (SameName(name, kTraceValueName)) return ApplyOwnValue(info, data, report);
+    if (SameName(name, kTraceValueName)) return ApplyTrace(info, data, report);
+    if (SameName(name, kSlotsValueName)) {
+        ULONG slots;
+        return socket == 0 && DwordValue(info.Type, data, info.DataLength, &slots) &&
+               ValidSlots(slots);
+    }
     if (info.Type == REG_DWORD && info.DataLength == sizeof(ULONG)) {
         return ApplyConfigValue(*config, name, *reinterpret_cast<const ULONG*>(data));
     }
@@ -64,9 +78,10 @@ bool ApplyValue(const KEY_VALUE_FULL_INFORMATION& info, CardConfig* config, Para
     return false;
 }
 
-void NoteRejected(ParameterReport* report, const char* name) {
+void NoteRejected(ULONG socket, ParameterReport* report, const char* name) {
     ++report->rejected;
-    DbgPrint("duvo0: registry value \"%s\" ignored: unknown name or malformed value\n", name);
+    DbgPrint("duvo%lu: registry value \"%s\" ignored: unknown name or malformed value\n", socket,
+             name);
     size_t used = 0;
     while (report->rejectedNames[used] != '\0') ++used;
     TextBuilder names(report->rejectedNames + used, sizeof(report->rejectedNames) - 1 - used);
@@ -75,17 +90,21 @@ void NoteRejected(ParameterReport* report, const char* name) {
     report->rejectedNames[used + names.length()] = '\0';
 }
 
+bool OpenKey(const UNICODE_STRING& name, HANDLE* key) {
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, const_cast<UNICODE_STRING*>(&name),
+                               OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+    return NT_SUCCESS(ZwOpenKey(key, KEY_READ, &attributes));
+}
+
 }  // namespace
 
-void ReadCardParameters(const UNICODE_STRING& parametersKey, CardConfig* config,
+void ReadCardParameters(const UNICODE_STRING& keyName, ULONG socket, CardConfig* config,
                         ParameterReport* report) {
     *config = CardConfig{};
     *report = ParameterReport{};
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, const_cast<UNICODE_STRING*>(&parametersKey),
-                               OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
     HANDLE key;
-    if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes))) return;
+    if (!OpenKey(keyName, &key)) return;
 
     alignas(8) UCHAR buffer[kValueInfoSize];
     auto* info = reinterpret_cast<KEY_VALUE_FULL_INFORMATION*>(buffer);
@@ -95,10 +114,10 @@ void ReadCardParameters(const UNICODE_STRING& parametersKey, CardConfig* config,
             ZwEnumerateValueKey(key, index, KeyValueFullInformation, info, sizeof(buffer), &size);
         if (status == STATUS_NO_MORE_ENTRIES) break;
         char name[kMaxNameChars] = "(unreadable)";
-        if (NT_SUCCESS(status) && ApplyValue(*info, config, report, name)) {
+        if (NT_SUCCESS(status) && ApplyValue(*info, socket, config, report, name)) {
             ++report->accepted;
         } else {
-            NoteRejected(report, name);
+            NoteRejected(socket, report, name);
         }
         if (!NT_SUCCESS(status) && status != STATUS_BUFFER_OVERFLOW &&
             status != STATUS_BUFFER_TOO_SMALL) {
@@ -106,6 +125,27 @@ void ReadCardParameters(const UNICODE_STRING& parametersKey, CardConfig* config,
         }
     }
     ZwClose(key);
+}
+
+ULONG ReadSlots(const UNICODE_STRING& parametersKey) {
+    HANDLE key;
+    if (!OpenKey(parametersKey, &key)) return kDefaultSlots;
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&name, L"Slots");
+    alignas(8) UCHAR buffer[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + sizeof(ULONG)];
+    auto* info = reinterpret_cast<KEY_VALUE_PARTIAL_INFORMATION*>(buffer);
+    ULONG size = 0;
+    NTSTATUS status =
+        ZwQueryValueKey(key, &name, KeyValuePartialInformation, info, sizeof(buffer), &size);
+    ZwClose(key);
+    if (status == STATUS_OBJECT_NAME_NOT_FOUND) return kDefaultSlots;
+    ULONG slots = 0;
+    if (NT_SUCCESS(status) && DwordValue(info->Type, info->Data, info->DataLength, &slots) &&
+        ValidSlots(slots)) {
+        return slots;
+    }
+    DbgPrint("duvo: registry value \"Slots\" ignored: not a DWORD from 1 to %lu\n", kMaxSlots);
+    return kDefaultSlots;
 }
 
 }  // namespace virtualcard::driver

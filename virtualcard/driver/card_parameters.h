@@ -1,4 +1,5 @@
-// The card's configuration, read from the values of the driver service's Parameters key.
+// A socket's card configuration, read from the values of its registry key (socket 0: the driver
+// service's Parameters key; socket N: its subkey SocketN), and the number of sockets.
 #pragma once
 
 #include "virtualcard/card_model.h"
@@ -6,8 +7,13 @@
 
 namespace virtualcard::driver {
 
-// The driver's own value, beside the card model's: REG_DWORD 1 switches the request trace on.
+// The driver's own values, beside the card model's. Trace: REG_DWORD 1 switches the request trace
+// on (every socket). Slots: REG_DWORD, how many sockets (devices duvo0 to duvoN-1) the driver
+// creates; read when the driver starts, from the Parameters key only.
 inline constexpr const char* kTraceValueName = "Trace";
+inline constexpr const char* kSlotsValueName = "Slots";
+inline constexpr ULONG kDefaultSlots = 1;
+inline constexpr ULONG kMaxSlots = 8;
 
 struct ParameterReport {
     ULONG accepted = 0;
@@ -18,7 +24,13 @@ struct ParameterReport {
 
 // Starts from the default configuration and applies every value of the key. A missing key is an
 // empty configuration. Every rejected value is logged with DbgPrint and counted in `report`.
-void ReadCardParameters(const UNICODE_STRING& parametersKey, CardConfig* config,
+// Socket 0's key also holds Slots, which is checked here like any value but takes effect only at
+// the driver's start; in another socket's key Slots is an unknown name.
+void ReadCardParameters(const UNICODE_STRING& key, ULONG socket, CardConfig* config,
                         ParameterReport* report);
+
+// The Slots value of the Parameters key: kDefaultSlots when it is missing, and (logged) when it
+// is not a REG_DWORD from 1 to kMaxSlots.
+ULONG ReadSlots(const UNICODE_STRING& parametersKey);
 
 }  // namespace virtualcard::driver

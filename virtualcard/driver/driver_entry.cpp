@@ -1,5 +1,8 @@
-// The virtual card driver: device \Device\duvo0 with the link \DosDevices\duvo0, answered by the
-// card model. Flash lives in paged pool for the driver's lifetime; its blocks persist as files.
+// The virtual card driver: one card per socket, devices \Device\duvo0 to \Device\duvoN-1 with the
+// links \DosDevices\duvoN, each answered by a card model of its own. N is the Slots value of the
+// Parameters key, read here at the start (a device cannot appear at an open: an open of a name
+// that has no device never reaches the driver). Flash lives in paged pool for the driver's
+// lifetime; its blocks persist as files, in a directory per socket.
 #include <new>
 
 #include "virtualcard/driver/card_device.h"
@@ -11,19 +14,68 @@ namespace virtualcard::driver {
 
 namespace {
 
-constexpr const wchar_t* kDeviceName = L"\\Device\\duvo0";
-constexpr const wchar_t* kLinkName = L"\\DosDevices\\duvo0";
-constexpr const wchar_t* kParametersSuffix = L"\\Parameters";
 constexpr DEVICE_TYPE kDeviceType = 0x8000;  // the device type of the card's control codes
+constexpr ULONG kNameChars = 32;
+constexpr const wchar_t* kDevicePrefix = L"\\Device\\duvo";
+constexpr const wchar_t* kLinkPrefix = L"\\DosDevices\\duvo";
 
-PDEVICE_OBJECT g_device = nullptr;
+PDEVICE_OBJECT g_devices[kMaxSlots] = {};
 
-void SetParametersKey(CardDevice& card, const UNICODE_STRING& registryPath) {
-    card.parametersKey.Buffer = card.parametersKeyBuffer;
-    card.parametersKey.Length = 0;
-    card.parametersKey.MaximumLength = sizeof(card.parametersKeyBuffer);
-    RtlAppendUnicodeStringToString(&card.parametersKey, &registryPath);
-    RtlAppendUnicodeToString(&card.parametersKey, kParametersSuffix);
+ULONG TextLength(const wchar_t* text) {
+    ULONG n = 0;
+    while (text[n] != L'\0') ++n;
+    return n;
+}
+
+// Appends `source` to a wide text of `capacity` characters, cutting it when full.
+void AppendText(wchar_t* text, ULONG capacity, const wchar_t* source) {
+    ULONG n = TextLength(text);
+    for (; *source != L'\0' && n + 1 < capacity; ++source) text[n++] = *source;
+    text[n] = L'\0';
+}
+
+// Appends the decimal `number` (below 100).
+void AppendNumber(wchar_t* text, ULONG capacity, ULONG number) {
+    wchar_t digits[3] = {};
+    if (number >= 10) {
+        digits[0] = static_cast<wchar_t>(L'0' + number / 10 % 10);
+        digits[1] = static_cast<wchar_t>(L'0' + number % 10);
+    } else {
+        digits[0] = static_cast<wchar_t>(L'0' + number);
+    }
+    AppendText(text, capacity, digits);
+}
+
+// "<prefix><socket>", e.g. \Device\duvo1.
+void NumberedName(wchar_t* name, const wchar_t* prefix, ULONG socket) {
+    name[0] = L'\0';
+    AppendText(name, kNameChars, prefix);
+    AppendNumber(name, kNameChars, socket);
+}
+
+// Socket 0: <service key>\Parameters; socket N: <service key>\Parameters\SocketN.
+void BuildParametersKey(UNICODE_STRING* key, wchar_t* buffer, USHORT bufferBytes,
+                        const UNICODE_STRING& registryPath, ULONG socket) {
+    key->Buffer = buffer;
+    key->Length = 0;
+    key->MaximumLength = bufferBytes;
+    RtlAppendUnicodeStringToString(key, &registryPath);
+    RtlAppendUnicodeToString(key, L"\\Parameters");
+    if (socket == 0) return;
+    wchar_t subkey[kNameChars];
+    NumberedName(subkey, L"\\Socket", socket);
+    RtlAppendUnicodeToString(key, subkey);
+}
+
+// Socket 0 keeps the data directory itself; socket N uses its subdirectory SocketN.
+NTSTATUS CreateDataDirectory(CardDevice& card) {
+    card.dataDirectory[0] = L'\0';
+    AppendText(card.dataDirectory, kMaxDataDirectoryChars, kCardDataDirectory);
+    NTSTATUS status = CreateDirectory(card.dataDirectory);
+    if (card.socket == 0 || !NT_SUCCESS(status)) return status;
+    AppendText(card.dataDirectory, kMaxDataDirectoryChars, L"\\Socket");
+    AppendNumber(card.dataDirectory, kMaxDataDirectoryChars, card.socket);
+    return CreateDirectory(card.dataDirectory);
 }
 
 void FreeFlash(CardDevice& card) {
@@ -48,55 +100,97 @@ bool AllocateFlash(CardDevice& card) {
 void InitializeCard(CardDevice& card, const UNICODE_STRING& registryPath) {
     card.model = new (card.modelStorage) CardModel(card.flash, card.staging);
     ExInitializeFastMutex(&card.lock);
-    SetParametersKey(card, registryPath);
-    NTSTATUS status = CreateCardDataDirectory();
-    if (!NT_SUCCESS(status)) DbgPrint("duvo0: data directory not created (%08lx)\n", status);
-    card.blocksLoaded = LoadFlashBlocks(*card.model);
-    card.model->SetBlockProgrammed(&SaveFlashBlock, nullptr);
+    BuildParametersKey(&card.parametersKey, card.parametersKeyBuffer,
+                       sizeof(card.parametersKeyBuffer), registryPath, card.socket);
+    NTSTATUS status = CreateDataDirectory(card);
+    if (!NT_SUCCESS(status)) {
+        DbgPrint("duvo%lu: data directory not created (%08lx)\n", card.socket, status);
+    }
+    card.trace.SetDirectory(card.dataDirectory);
+    card.blocksLoaded = LoadFlashBlocks(*card.model, card.dataDirectory);
+    card.model->SetBlockProgrammed(&SaveFlashBlock, card.dataDirectory);
 }
 
-void DeleteDevice() {
-    if (g_device == nullptr) return;
-    auto& card = *static_cast<CardDevice*>(g_device->DeviceExtension);
+void DeleteDevice(ULONG socket) {
+    PDEVICE_OBJECT device = g_devices[socket];
+    if (device == nullptr) return;
+    auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
     card.trace.Flush();
     if (card.model != nullptr) card.model->~CardModel();
     FreeFlash(card);
-    IoDeleteDevice(g_device);
-    g_device = nullptr;
+    IoDeleteDevice(device);
+    g_devices[socket] = nullptr;
+}
+
+void DeleteLink(ULONG socket) {
+    wchar_t linkName[kNameChars];
+    NumberedName(linkName, kLinkPrefix, socket);
+    UNICODE_STRING link;
+    RtlInitUnicodeString(&link, linkName);
+    IoDeleteSymbolicLink(&link);
+}
+
+void DeleteDevices() {
+    for (ULONG socket = 0; socket < kMaxSlots; ++socket) {
+        if (g_devices[socket] == nullptr) continue;
+        DeleteLink(socket);
+        DeleteDevice(socket);
+    }
 }
 
 void DriverUnload(PDRIVER_OBJECT driver) {
     (void)driver;
-    UNICODE_STRING link;
-    RtlInitUnicodeString(&link, kLinkName);
-    IoDeleteSymbolicLink(&link);
-    DeleteDevice();
-    DbgPrint("duvo0: unloaded\n");
+    DeleteDevices();
+    DbgPrint("duvo: unloaded\n");
 }
 
-NTSTATUS CreateDevice(PDRIVER_OBJECT driver, const UNICODE_STRING& registryPath) {
+NTSTATUS CreateDevice(PDRIVER_OBJECT driver, const UNICODE_STRING& registryPath, ULONG socket) {
+    wchar_t deviceName[kNameChars];
+    NumberedName(deviceName, kDevicePrefix, socket);
     UNICODE_STRING name;
-    RtlInitUnicodeString(&name, kDeviceName);
-    NTSTATUS status =
-        IoCreateDevice(driver, sizeof(CardDevice), &name, kDeviceType, 0, FALSE, &g_device);
+    RtlInitUnicodeString(&name, deviceName);
+    NTSTATUS status = IoCreateDevice(driver, sizeof(CardDevice), &name, kDeviceType, 0, FALSE,
+                                     &g_devices[socket]);
     if (!NT_SUCCESS(status)) return status;
-    auto& card = *static_cast<CardDevice*>(g_device->DeviceExtension);
+    auto& card = *static_cast<CardDevice*>(g_devices[socket]->DeviceExtension);
     RtlZeroMemory(&card, sizeof(card));
+    card.socket = socket;
     if (!AllocateFlash(card)) {
-        DeleteDevice();
+        DeleteDevice(socket);
         return STATUS_INSUFFICIENT_RESOURCES;
     }
     InitializeCard(card, registryPath);
 
+    wchar_t linkName[kNameChars];
+    NumberedName(linkName, kLinkPrefix, socket);
     UNICODE_STRING link;
-    RtlInitUnicodeString(&link, kLinkName);
+    RtlInitUnicodeString(&link, linkName);
     status = IoCreateSymbolicLink(&link, &name);
     if (!NT_SUCCESS(status)) {
-        DeleteDevice();
+        DeleteDevice(socket);
         return status;
     }
-    g_device->Flags |= DO_BUFFERED_IO;
-    g_device->Flags &= ~DO_DEVICE_INITIALIZING;
+    g_devices[socket]->Flags |= DO_BUFFERED_IO;
+    g_devices[socket]->Flags &= ~DO_DEVICE_INITIALIZING;
+    return STATUS_SUCCESS;
+}
+
+// All sockets or none: a driver that started with fewer devices than asked for would make a test
+// of socket N fail for a reason it cannot see. Socket 0 comes last, so that whoever waits for
+// \\.\duvo0 to open finds every socket there.
+NTSTATUS CreateDevices(PDRIVER_OBJECT driver, const UNICODE_STRING& registryPath) {
+    wchar_t buffer[512];
+    UNICODE_STRING parametersKey;
+    BuildParametersKey(&parametersKey, buffer, sizeof(buffer), registryPath, 0);
+    const ULONG slots = ReadSlots(parametersKey);
+    for (ULONG socket = slots; socket-- > 0;) {
+        NTSTATUS status = CreateDevice(driver, registryPath, socket);
+        if (!NT_SUCCESS(status)) {
+            DeleteDevices();
+            return status;
+        }
+    }
+    DbgPrint("duvo: %lu socket(s)\n", slots);
     return STATUS_SUCCESS;
 }
 
@@ -110,7 +204,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryP
     driver->MajorFunction[IRP_MJ_CLOSE] = &DispatchClose;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = &DispatchDeviceControl;
     driver->DriverUnload = &DriverUnload;
-    NTSTATUS status = CreateDevice(driver, *registryPath);
-    DbgPrint("duvo0: started (%08lx)\n", status);
+    NTSTATUS status = CreateDevices(driver, *registryPath);
+    DbgPrint("duvo: started (%08lx)\n", status);
     return status;
 }

@@ -1,5 +1,5 @@
 // Flash persistence: every programmed block is kept as blockNN.bin (NN the block number, two
-// decimal digits) in the card's data directory, and loaded back when the driver starts.
+// decimal digits) in its socket's data directory, and loaded back when the driver starts.
 #pragma once
 
 #include "virtualcard/card_model.h"
@@ -7,10 +7,11 @@
 
 namespace virtualcard::driver {
 
-// Loads every block file present; returns the number of blocks loaded.
-ULONG LoadFlashBlocks(CardModel& model);
+// Loads every block file present in `directory`; returns the number of blocks loaded.
+ULONG LoadFlashBlocks(CardModel& model, const wchar_t* directory);
 
-// Matches virtualcard::BlockProgrammedFn: writes the block's file.
+// Matches virtualcard::BlockProgrammedFn: writes the block's file. `context` is the data
+// directory (a const wchar_t*).
 void SaveFlashBlock(void* context, uint32_t block, const uint8_t* data, uint32_t length);
 
 }  // namespace virtualcard::driver

@@ -36,17 +36,17 @@ NTSTATUS WriteAt(HANDLE file, const void* data, ULONG length, LONGLONG offset) {
 
 }  // namespace
 
-NTSTATUS CreateCardDataDirectory() {
-    HANDLE directory;
-    NTSTATUS status = OpenFile(&directory, kCardDataDirectory, FILE_LIST_DIRECTORY, FILE_OPEN_IF,
-                               FILE_DIRECTORY_FILE);
-    if (NT_SUCCESS(status)) ZwClose(directory);
+NTSTATUS CreateDirectory(const wchar_t* directory) {
+    HANDLE handle;
+    NTSTATUS status =
+        OpenFile(&handle, directory, FILE_LIST_DIRECTORY, FILE_OPEN_IF, FILE_DIRECTORY_FILE);
+    if (NT_SUCCESS(status)) ZwClose(handle);
     return status;
 }
 
-void CardDataPath(wchar_t* path, const wchar_t* name) {
+void CardDataPath(wchar_t* path, const wchar_t* directory, const wchar_t* name) {
     ULONG n = 0;
-    for (const wchar_t* p = kCardDataDirectory; *p != L'\0' && n + 1 < kMaxPathChars; ++p) {
+    for (const wchar_t* p = directory; *p != L'\0' && n + 1 < kMaxPathChars; ++p) {
         path[n++] = *p;
     }
     if (n + 1 < kMaxPathChars) path[n++] = L'\\';

@@ -5,14 +5,16 @@
 
 namespace virtualcard::driver {
 
-// The directory that holds the block files, the trace and the status file.
+// The directory that holds socket 0's block files, trace and status file; socket N (N >= 1) has
+// its own directory "SocketN" inside it.
 inline constexpr const wchar_t* kCardDataDirectory = L"\\??\\C:\\ProgramData\\DuvoVirtualCard";
 inline constexpr ULONG kMaxPathChars = 96;
 
-NTSTATUS CreateCardDataDirectory();
+// Creates the directory when it is missing (its parent must exist).
+NTSTATUS CreateDirectory(const wchar_t* directory);
 
-// Builds "<data directory>\<name>" into `path` (kMaxPathChars wide characters).
-void CardDataPath(wchar_t* path, const wchar_t* name);
+// Builds "<directory>\<name>" into `path` (kMaxPathChars wide characters).
+void CardDataPath(wchar_t* path, const wchar_t* directory, const wchar_t* name);
 
 // Replaces the file's contents with `length` bytes.
 NTSTATUS WriteWholeFile(const wchar_t* path, const void* data, ULONG length);

@@ -19,7 +19,7 @@ NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
     auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
     CardDeviceLock lock(card);
     CardConfig config;
-    ReadCardParameters(card.parametersKey, &config, &card.parameters);
+    ReadCardParameters(card.parametersKey, card.socket, &config, &card.parameters);
     card.rejectedValuesTotal += card.parameters.rejected;
     card.model->Configure(config);
     card.model->Open();

@@ -21,11 +21,12 @@ void RequestTrace::Record(void* context, const TraceEntry& entry) {
 }
 
 void RequestTrace::Flush() {
-    if (used_ == 0) return;
+    if (used_ == 0 || directory_ == nullptr) return;
     wchar_t path[kMaxPathChars];
-    CardDataPath(path, L"trace.txt");
+    CardDataPath(path, directory_, L"trace.txt");
     NTSTATUS status = AppendToFile(path, buffer_, used_);
-    if (!NT_SUCCESS(status)) DbgPrint("duvo0: trace not written (%08lx)\n", status);
+    if (!NT_SUCCESS(status))
+        DbgPrint("duvo: trace in %ls not written (%08lx)\n", directory_, status);
     used_ = 0;
 }
 

@@ -1,4 +1,4 @@
-// The request trace: one text line per register request, appended to trace.txt in the card's
+// The request trace: one text line per register request, appended to trace.txt in its socket's
 // data directory: "R|W <offset> <value, two hex digits> <time in microseconds>".
 #pragma once
 
@@ -12,6 +12,9 @@ class RequestTrace {
     // Matches virtualcard::TraceFn; `context` is the RequestTrace.
     static void Record(void* context, const TraceEntry& entry);
 
+    // The directory of trace.txt; set before the first record.
+    void SetDirectory(const wchar_t* directory) { directory_ = directory; }
+
     // Writes the buffered lines to the file.
     void Flush();
 
@@ -21,6 +24,7 @@ class RequestTrace {
 
     char buffer_[kBufferSize];
     ULONG used_ = 0;
+    const wchar_t* directory_ = nullptr;
 };
 
 }  // namespace virtualcard::driver

@@ -17,6 +17,7 @@ void WriteStatusFile(const CardDevice& device) {
     char buffer[1536];
     TextBuilder text(buffer, sizeof(buffer));
     const ParameterReport& parameters = device.parameters;
+    Line(text, "socket", device.socket);
     Line(text, "config_values_accepted", parameters.accepted);
     Line(text, "config_values_rejected", parameters.rejected);
     Line(text, "config_values_rejected_total", device.rejectedValuesTotal);
@@ -38,9 +39,10 @@ void WriteStatusFile(const CardDevice& device) {
     Line(text, "blocks_programmed", counters.blocksProgrammed);
 
     wchar_t path[kMaxPathChars];
-    CardDataPath(path, L"status.txt");
+    CardDataPath(path, device.dataDirectory, L"status.txt");
     NTSTATUS status = WriteWholeFile(path, buffer, static_cast<ULONG>(text.length()));
-    if (!NT_SUCCESS(status)) DbgPrint("duvo0: status file not written (%08lx)\n", status);
+    if (!NT_SUCCESS(status))
+        DbgPrint("duvo%lu: status file not written (%08lx)\n", device.socket, status);
 }
 
 }  // namespace virtualcard::driver

@@ -4,8 +4,10 @@
 //   duvo_card_service install <absolute ImagePath>   create or update the auto-start service
 //   duvo_card_service start | stop | remove
 //   duvo_card_service status                          print the service's state and exit codes
-//   duvo_card_service wait-device <milliseconds>     wait until \\.\duvo0 opens (starting the
-//                                                     service if it is still stopped after 3 s)
+//   duvo_card_service wait-device <milliseconds> [NAME]
+//                                                     wait until \\.\NAME (default duvo0) opens
+//                                                     (starting the service if it is still
+//                                                     stopped after 3 s)
 #include <windows.h>
 
 #include <cstdio>
@@ -16,7 +18,7 @@ namespace {
 
 constexpr const char* kServiceName = "DuvoVirtualCard";
 constexpr const char* kDisplayName = "Duvo virtual PC Card";
-constexpr const char* kDevicePath = "\\\\.\\duvo0";
+constexpr const char* kDefaultDevice = "duvo0";
 
 int Fail(const char* what) {
     std::fprintf(stderr, "duvo_card_service: %s failed [%lu]\n", what, GetLastError());
@@ -97,9 +99,9 @@ int Control(const char* command) {
     return 0;
 }
 
-bool DeviceOpens() {
-    HANDLE device = CreateFileA(kDevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+bool DeviceOpens(const char* path) {
+    HANDLE device = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                0, nullptr);
     if (device == INVALID_HANDLE_VALUE) return false;
     CloseHandle(device);
     return true;
@@ -120,11 +122,17 @@ void StartIfStopped() {
     StartServiceA(service.get(), 0, nullptr);
 }
 
-int WaitDevice(DWORD timeoutMs) {
+int WaitDevice(DWORD timeoutMs, const char* name) {
     constexpr DWORD kStartAfterMs = 3000;
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, "\\\\.\\%s", name);
     for (DWORD waited = 0;; waited += 20) {
-        if (DeviceOpens()) return 0;
-        if (waited >= timeoutMs) return Fail("opening \\\\.\\duvo0");
+        if (DeviceOpens(path)) return 0;
+        if (waited >= timeoutMs) {
+            char what[MAX_PATH + 16];
+            std::snprintf(what, sizeof what, "opening %s", path);
+            return Fail(what);
+        }
         if (waited == kStartAfterMs) StartIfStopped();
         Sleep(20);
     }
@@ -133,7 +141,7 @@ int WaitDevice(DWORD timeoutMs) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: duvo_card_service install IMAGEPATH | start | stop | remove | status | "
-                 "wait-device MS\n");
+                 "wait-device MS [NAME]\n");
     return 2;
 }
 
@@ -143,8 +151,9 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const char* command = argv[1];
     if (std::strcmp(command, "install") == 0 && argc == 3) return Install(argv[2]);
-    if (std::strcmp(command, "wait-device") == 0 && argc == 3) {
-        return WaitDevice(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+    if (std::strcmp(command, "wait-device") == 0 && (argc == 3 || argc == 4)) {
+        return WaitDevice(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)),
+                          argc == 4 ? argv[3] : kDefaultDevice);
     }
     if (argc == 2 && (std::strcmp(command, "start") == 0 || std::strcmp(command, "stop") == 0 ||
                       std::strcmp(command, "remove") == 0 || std::strcmp(command, "status") == 0)) {
