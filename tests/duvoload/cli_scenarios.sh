@@ -172,6 +172,43 @@ case "$scenario" in
         [ "$(opens)" = "$before" ] || fail "wrong hash: the device was opened"
         expect_blocks_unchanged "wrong hash"
         ;;
+    socket-1)
+        # --slot 1 reaches the card in socket 1 (\\.\duvo1) and only that one; its failures
+        # name Duvo1; a socket without a card gives exit 3.
+        "$SESSION" card-reset
+        "$SESSION" card-slots 2
+        seed_block_seven
+        "$SESSION" card-config --socket 1 ProgrammingTimeMs=5
+        DATA1="$("$SESSION" data-dir --socket 1)"
+        make_image a.bin 2000
+        make_image b.bin 500
+        duvoload --slot 1 --probe
+        expect_rc 0 "probe"
+        expect_stdout "probe" "slot 1: register base 0x000002C0"
+        duvoload --slot 1 --quiet --log run.log 4=a.bin 7=b.bin
+        expect_rc 0 "two blocks on socket 1"
+        sed -i 's/ in [0-9.]* s ([0-9.]* KB\/s)$//' out.txt
+        expect_stdout "two blocks on socket 1" "block 4: written 2000 bytes" "block 7: written 500 bytes"
+        expect_block a.bin 4 "$DATA1"
+        expect_block b.bin 7 "$DATA1"
+        expect_blocks_unchanged "socket 0"
+        [ "$(cut -f2,3,7 run.log | tr -d '\r' | tr '\t\n' ':,')" = "1:4:written,1:7:written," ] \
+            || fail "log: $(cat run.log)"
+        "$SESSION" card-config --socket 1 ProgrammingTimeMs=5 RequestReply=1
+        duvoload --slot 1 5=b.bin
+        expect_rc 1 "no ready reply on socket 1"
+        expect_stdout "no ready reply on socket 1" "block 5: failed [05419368] Duvo1 not respond [05419368]"
+        expect_stderr_line "no ready reply on socket 1" "Duvo1 not respond [05419368]"
+        [ -e "$DATA1/block05.bin" ] && fail "socket 1 wrote block 5"
+        duvoload --slot 2 5=b.bin
+        expect_rc 3 "no socket 2"
+        expect_stdout "no socket 2" "block 5: failed [FFFFFFFF] Duvo2 open failed [00000002]"
+        duvoload --slot 2 --probe
+        expect_rc 3 "probe of socket 2"
+        expect_stderr_line "probe of socket 2" "Duvo2 open failed [00000002]"
+        expect_blocks_unchanged "socket 0"
+        "$SESSION" card-slots
+        ;;
     failure-classes)
         # Each class of failure stops the run at block 3: block 4 is not attempted, no block
         # file changes.
