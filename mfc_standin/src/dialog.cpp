@@ -25,6 +25,17 @@ bool ReturnsResultDirectly(UINT message) {
     }
 }
 
+// Shown from the window procedure when a handler threw. A failed paint is validated first, or
+// the system would ask for it again at once, and again after every box.
+void ReportHandlerFailure(HWND hWnd, UINT message) {
+    if (message == WM_PAINT) {
+        ::ValidateRect(hWnd, nullptr);
+    }
+    CWinApp* app = AfxGetApp();
+    ::MessageBoxA(hWnd, "Internal application error.", app != nullptr ? app->m_pszAppName : nullptr,
+                  MB_OK | MB_ICONERROR);
+}
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -87,7 +98,20 @@ HWND CDialog::SafeOwner() const {
     return mainWnd != nullptr && mainWnd != this ? mainWnd->m_hWnd : nullptr;
 }
 
+// An exception must never leave a window procedure: it cannot unwind through the system's frames
+// and would end the process. Whatever a handler throws is reported and the program goes on.
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Route(hWnd, message, wParam, lParam);
+    } catch (CException* e) {
+        e->Delete();
+    } catch (...) {
+    }
+    ReportHandlerFailure(hWnd, message);
+    return FALSE;
+}
+
+INT_PTR CDialog::Route(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<CDialog*>(lParam);
         dialog->Attach(hWnd);

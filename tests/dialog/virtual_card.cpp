@@ -1,6 +1,7 @@
 #include "virtual_card.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -101,6 +102,26 @@ int VirtualCard::TracedRequests() {
         lines += c == '\n' ? 1 : 0;
     }
     return lines;
+}
+
+long long VirtualCard::CurrentCounter(const std::string& name) {
+    // The driver writes its status file at every open and close.
+    HANDLE device = CreateFileA("\\\\.\\duvo0", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    // Written when the open completes, so read before the close (whose write may come later).
+    std::vector<BYTE> status;
+    const bool read = ReadWholeFile(std::string(kDataDir) + "status.txt", &status);
+    CloseHandle(device);
+    if (!read) {
+        return -1;
+    }
+    const std::string text(status.begin(), status.end());
+    const std::string key = "\n" + name + "=";
+    const size_t at = ("\n" + text).find(key);
+    return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + key.size() - 1);
 }
 
 bool VirtualCard::StopDriver() {
