@@ -104,24 +104,44 @@ int VirtualCard::TracedRequests() {
     return lines;
 }
 
+namespace {
+
+// A counter of the status file as it stands; -1 when the file or the counter is missing.
+long long StatusCounter(const std::string& name) {
+    std::vector<BYTE> status;
+    if (!ReadWholeFile(std::string(kDataDir) + "status.txt", &status)) {
+        return -1;
+    }
+    std::string text(1, '\n');
+    text.append(status.begin(), status.end());
+    std::string key(1, '\n');
+    key += name;
+    key += '=';
+    const size_t at = text.find(key);
+    return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + key.size());
+}
+
+}  // namespace
+
 long long VirtualCard::CurrentCounter(const std::string& name) {
-    // The driver writes its status file at every open and close.
+    // The driver rewrites its status file at every open, but under Wine the open returns before
+    // the driver has handled it: wait until the file counts this open.
+    const long long opensBefore = StatusCounter("opens");
     HANDLE device = CreateFileA("\\\\.\\duvo0", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE) {
         return -1;
     }
-    // Written when the open completes, so read before the close (whose write may come later).
-    std::vector<BYTE> status;
-    const bool read = ReadWholeFile(std::string(kDataDir) + "status.txt", &status);
-    CloseHandle(device);
-    if (!read) {
-        return -1;
+    long long value = -1;
+    for (int attempt = 0; attempt < 500 && value < 0; ++attempt) {
+        if (StatusCounter("opens") > opensBefore) {
+            value = StatusCounter(name);
+        } else {
+            Sleep(10);
+        }
     }
-    const std::string text(status.begin(), status.end());
-    const std::string key = "\n" + name + "=";
-    const size_t at = ("\n" + text).find(key);
-    return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + key.size() - 1);
+    CloseHandle(device);
+    return value;
 }
 
 bool VirtualCard::StopDriver() {
