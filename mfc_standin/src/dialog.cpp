@@ -125,11 +125,15 @@ INT_PTR CDialog::Route(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     DispatchFrame frame;
-    DispatchFrame* outerFrame = m_pDispatchFrame;
+    // Restored also when the handler throws, so that no later Default() sees this dead frame.
+    struct FrameScope {
+        DispatchFrame*& current;
+        DispatchFrame* outer;
+        ~FrameScope() { current = outer; }
+    } scope{m_pDispatchFrame, m_pDispatchFrame};
     m_pDispatchFrame = &frame;
     LRESULT result = 0;
     const BOOL handled = OnWndMsg(message, wParam, lParam, &result);
-    m_pDispatchFrame = outerFrame;
 
     // FALSE hands the message to the dialog manager's own default processing.
     if (!handled || frame.bDefaultWanted) {
