@@ -1,5 +1,6 @@
 # The README's commands. `make test` installs what is missing, builds every target and runs
-# every test: native (plain and under ASan+UBSan), then the Windows ones under Wine.
+# every test: native (plain and under ASan+UBSan), the fuzz corpus replay, then the Windows ones
+# under Wine.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 B := $(abspath $(BUILD))
