@@ -53,21 +53,32 @@ DownloadChecker::Outcome DownloadChecker::Result() const {
     return flashDone_ ? Outcome::kFlashDone : Outcome::kNoFlashDone;
 }
 
+void DownloadChecker::End(const char* why) {
+    phase_ = Phase::kOver;
+    endedBy_ = why;
+}
+
 void DownloadChecker::SawControl(DWORD code, bool ok) {
+    FUZZ_CHECK(phase_ != Phase::kOver, "control request after the download had to end");
     if (phase_ == Phase::kInfo) {
         FUZZ_CHECK(code == IOCTL_CARD_GET_INFO, "card information is not the first request");
         infoFailed_ = !ok;
-        phase_ = ok ? Phase::kInit : Phase::kOver;
+        phase_ = Phase::kInit;
+        if (!ok) End("the card information request failed");
         return;
     }
     FUZZ_CHECK(phase_ == Phase::kInit, "control request after the initialisation");
     FUZZ_CHECK(code == IOCTL_CARD_INITIALIZE, "initialisation is not the second request");
     initFailed_ = !ok;
-    phase_ = ok ? Phase::kBeforeSend : Phase::kOver;
+    phase_ = Phase::kBeforeSend;
+    if (!ok) End("the initialisation failed");
 }
 
 void DownloadChecker::Saw(const RegisterEvent& event) {
-    FUZZ_CHECK(phase_ != Phase::kOver, "request after the download had to end");
+    if (phase_ == Phase::kOver) {
+        std::fprintf(stderr, "request after the download had to end: %s\n", endedBy_);
+        FUZZ_CHECK(false, "request after the download had to end");
+    }
     FUZZ_CHECK(phase_ != Phase::kInfo && phase_ != Phase::kInit,
                "register request before the card was initialised");
     if (reading_ != Reading::kNone) {
@@ -128,7 +139,7 @@ void DownloadChecker::StatusPoll(BYTE status) {
     const int used = receivesUsed_ + CallsFor(run_);
     FUZZ_CHECK(used <= ReceiveLimit(), "more receive calls than allowed");
     if (!packetAnnounced_ && run_ % kPollLimit == 0 && used == ReceiveLimit()) {
-        phase_ = Phase::kOver;  // the last receive allowed found nothing
+        End("the last receive allowed found nothing");
     }
 }
 
@@ -195,7 +206,7 @@ void DownloadChecker::CloseOffer() {
     endSent_ = true;
     phase_ = Phase::kFlashWait;
     if (ReceiveLimit() == 0) {
-        phase_ = Phase::kOver;
+        End("the completion wait has no receive to make");
     }
 }
 
@@ -231,7 +242,8 @@ void DownloadChecker::PacketDone() {
         extended_ = extended;
         drains_ = 0;
         attempts_ = 0;
-        phase_ = readySeen_ ? Phase::kBeforeSend : Phase::kOver;
+        phase_ = Phase::kBeforeSend;
+        if (!readySeen_) End("the first reply to the request was not ready");
         return;
     }
     if (phase_ == Phase::kAwaitAck) {
@@ -240,12 +252,15 @@ void DownloadChecker::PacketDone() {
             attempts_ = 0;
         }
         drains_ = 0;
-        phase_ = attempts_ == kDataAttempts ? Phase::kOver : Phase::kBeforeSend;
+        phase_ = Phase::kBeforeSend;
+        if (attempts_ == kDataAttempts) End("the last attempt at a chunk had a wrong reply");
         return;
     }
     flashDone_ = view_[0] == 0xF7 && TextAt(view_, 2, "DONE");
-    if (flashDone_ || receivesUsed_ == ReceiveLimit()) {
-        phase_ = Phase::kOver;
+    if (flashDone_) {
+        End("flash done");
+    } else if (receivesUsed_ == ReceiveLimit()) {
+        End("the last receive allowed had no flash done");
     }
 }
 

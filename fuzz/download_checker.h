@@ -45,6 +45,7 @@ class DownloadChecker final : public RegisterObserver {
   private:
     enum class Phase { kInfo, kInit, kBeforeSend, kAwaitReady, kAwaitAck, kFlashWait, kOver };
 
+    void End(const char* why);
     void StatusPoll(BYTE status);
     void WriteInOffer(const RegisterEvent& event);
     void CloseOffer();
@@ -59,6 +60,7 @@ class DownloadChecker final : public RegisterObserver {
     std::size_t chunks_;
 
     Phase phase_ = Phase::kInfo;
+    const char* endedBy_ = "";
     bool infoFailed_ = false;
     bool initFailed_ = false;
     bool readySeen_ = false;
