@@ -14,6 +14,7 @@ readonly DRIVER_FILE=duvo_virtual_card.sys
 readonly SERVICE_TOOL=duvo_card_service.exe
 readonly PARAMETERS_KEY="HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\${SERVICE_NAME}\\Parameters"
 readonly CARD_DATA_DIR_REL="drive_c/ProgramData/DuvoVirtualCard"
+readonly WINE_FONTS=/usr/share/wine/fonts
 
 die() {
     echo "wine-session: $*" >&2
@@ -174,9 +175,22 @@ sweep_prefix() {
 
 # ---- prefix --------------------------------------------------------------------------------
 
+# Wine's own fonts (Debian's fonts-wine: Marlett for the caption buttons' glyphs, MS Sans Serif,
+# Tahoma...) into the prefix's Fonts folder, which Wine always searches. Wine 8 on Debian does not
+# look for them where the package puts them: without this, dialogs show a substitute font and
+# the close button an "r".
+install_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -d "$WINE_FONTS" ] || die "no $WINE_FONTS (run make deps: fonts-wine)"
+    [ -f "$fonts/marlett.ttf" ] && return 0
+    mkdir -p "$fonts"
+    cp "$WINE_FONTS"/* "$fonts/"
+}
+
 cmd_prepare() {
     mkdir -p "$WINE_DIR" "$LOG_DIR"
     if [ -f "$READY_MARK" ]; then
+        install_fonts  # a prefix made before the fonts were installed gets them too
         return 0
     fi
     sweep_prefix  # processes of a deleted prefix would write into the new one
@@ -184,6 +198,7 @@ cmd_prepare() {
     rm -rf "$WINEPREFIX"
     wine_cmd wineboot -i >"$LOG_DIR/prepare.log" 2>&1 || die "wineboot -i failed (see $LOG_DIR/prepare.log)"
     wineserver -w
+    install_fonts
     # A virtual desktop: windows get captions and closing a window does not stall.
     wine_cmd reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$LOG_DIR/prepare.log" 2>&1
     wine_cmd reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f \
