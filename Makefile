@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 B := $(abspath $(BUILD))
 CMAKE_CFG = cmake -S . -G "Unix Makefiles" -Wno-dev
 
-.PHONY: deps native asan win64 win32 build test test-native run bench bench-wine format clean
+.PHONY: deps native asan win64 win32 build test test-native run bench bench-wine soak format clean
 
 deps:
 	@bash scripts/deps.sh
@@ -68,6 +68,10 @@ bench: native
 # Under Wine: a 917,503-byte download through the driver beside as many bare driver requests.
 bench-wine: win32
 	bash bench/wine/bench_wine.sh $(B)/win32 $(B)/win64
+
+# Under Wine: 50 downloads in one loader session, its resources and the driver host's sampled.
+soak: win32
+	bash tests/soak/soak.sh $(B)/win32 $(B)/win64
 
 run: build
 	@bash scripts/run-loader.sh $(B)/win32 $(B)/win64

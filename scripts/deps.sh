@@ -4,7 +4,7 @@
 set -euo pipefail
 
 native_pkgs=(g++ cmake make libgtest-dev valgrind clang-format clang libclang-rt-dev)
-windows_pkgs=(mingw-w64 wine wine64 xvfb x11-utils imagemagick)
+windows_pkgs=(mingw-w64 wine wine64 fonts-wine xvfb x11-utils imagemagick)
 # wine32 must be in place before the first Wine prefix is created.
 i386_pkgs=(wine32:i386)
 
