@@ -66,8 +66,13 @@ CheckLog g_log;
 
 DWORD WINAPI PressButtons(LPVOID) {
     HWND dialog = nullptr;
-    WaitFor([&] { return (dialog = FindWindowA("#32770", "Throwing handlers")) != nullptr; },
-            10000);
+    // Found as soon as it is created; a click before it is shown can be lost.
+    WaitFor(
+        [&] {
+            dialog = FindWindowA("#32770", "Throwing handlers");
+            return dialog != nullptr && IsWindowVisible(dialog);
+        },
+        10000);
     if (!g_log.Expect(dialog != nullptr, "the dialog appears")) {
         return 0;
     }
