@@ -1,11 +1,12 @@
 # The README's commands. `make test` installs what is missing, builds every target and runs
-# every test: native (plain and under ASan+UBSan), then the Windows ones under Wine.
+# every test: native (plain and under ASan+UBSan), the fuzz corpus replay, then the Windows ones
+# under Wine.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 B := $(abspath $(BUILD))
 CMAKE_CFG = cmake -S . -G "Unix Makefiles" -Wno-dev
 
-.PHONY: deps native asan win64 win32 build test test-native run bench bench-wine format clean
+.PHONY: deps native asan win64 win32 build test test-native run bench bench-wine soak format clean
 
 deps:
 	@bash scripts/deps.sh
@@ -34,8 +35,32 @@ test-native: native asan
 	ctest --test-dir $(B)/asan --output-on-failure
 	ctest --test-dir $(B)/native --output-on-failure
 
-test: build test-native
+test: build test-native test-fuzz
 	ctest --test-dir $(B)/win32 --output-on-failure
+
+# libFuzzer targets (fuzz/) in their own clang tree. `make fuzz FUZZ_SECONDS=n` fuzzes each target
+# for n seconds, growing build/fuzz/corpus/<target> from the committed fuzz/corpus/<target>;
+# `make test-fuzz` replays the committed corpus once.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := download_image mailbox
+.PHONY: fuzz-build fuzz test-fuzz
+
+fuzz-build: deps
+	@CC=clang CXX=clang++ $(CMAKE_CFG) -B $(B)/fuzz -DDUVO_FUZZ=ON \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(B)/fuzz -j$(JOBS)
+
+fuzz: fuzz-build
+	@mkdir -p $(B)/fuzz/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+		mkdir -p $(B)/fuzz/corpus/$$t; \
+		$(B)/fuzz/fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=4096 \
+			-print_final_stats=1 -artifact_prefix=$(B)/fuzz/artifacts/$$t- \
+			$(B)/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
+
+test-fuzz: fuzz-build
+	ctest --test-dir $(B)/fuzz --output-on-failure
 
 bench: native
 	$(B)/native/bench/download_bench
@@ -43,6 +68,10 @@ bench: native
 # Under Wine: a 917,503-byte download through the driver beside as many bare driver requests.
 bench-wine: win32
 	bash bench/wine/bench_wine.sh $(B)/win32 $(B)/win64
+
+# Under Wine: 50 downloads in one loader session, its resources and the driver host's sampled.
+soak: win32
+	bash tests/soak/soak.sh $(B)/win32 $(B)/win64
 
 run: build
 	@bash scripts/run-loader.sh $(B)/win32 $(B)/win64

@@ -40,6 +40,7 @@ class CLoaderDlg : public CDialog {
     // The Update command's steps (update_command.cpp).
     void RefuseUpdate(LPCSTR lpszMessage, CWnd& focus);
     bool LoadImageFile(const CString& path, DWORD& length);
+    bool MeasureImage(CFile& file, ULONGLONG& length);
     bool ReadImage(CFile& file, DWORD length);
     bool StartWorker(DownloadParams& params);
     bool GetSelectedBlock(DWORD& block);

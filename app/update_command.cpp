@@ -44,7 +44,13 @@ bool CLoaderDlg::LoadImageFile(const CString& path, DWORD& length) {
         RefuseUpdate("Failed to open <" + path + "> !", m_filePath);
         return false;
     }
-    const ULONGLONG fileLength = file.GetLength();
+    // A device or volume opens like a file but has no length: refused like a failed read.
+    ULONGLONG fileLength = 0;
+    if (!MeasureImage(file, fileLength)) {
+        RefuseUpdate("Failed to read <" + path + "> !", m_filePath);
+        file.Close();
+        return false;
+    }
     if (fileLength >= IMAGE_LENGTH_LIMIT) {
         RefuseUpdate("selected file <" + path + "> size over!", m_filePath);
         file.Close();
@@ -76,6 +82,16 @@ bool CLoaderDlg::StartWorker(DownloadParams& params) {
 void CLoaderDlg::RefuseUpdate(LPCSTR lpszMessage, CWnd& focus) {
     MessageBox(lpszMessage, kCaption, MB_OK);
     focus.SetFocus();
+}
+
+bool CLoaderDlg::MeasureImage(CFile& file, ULONGLONG& length) {
+    try {
+        length = file.GetLength();
+        return true;
+    } catch (CFileException* e) {
+        e->Delete();
+        return false;
+    }
 }
 
 bool CLoaderDlg::ReadImage(CFile& file, DWORD length) {

@@ -3,8 +3,8 @@
 # machine. Idempotent: does nothing (and asks no registry) when all is present.
 set -euo pipefail
 
-native_pkgs=(g++ cmake make libgtest-dev valgrind clang-format)
-windows_pkgs=(mingw-w64 wine wine64 xvfb x11-utils imagemagick)
+native_pkgs=(g++ cmake make libgtest-dev valgrind clang-format clang libclang-rt-dev)
+windows_pkgs=(mingw-w64 wine wine64 fonts-wine xvfb x11-utils imagemagick)
 # wine32 must be in place before the first Wine prefix is created.
 i386_pkgs=(wine32:i386)
 

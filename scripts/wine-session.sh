@@ -14,6 +14,7 @@ readonly DRIVER_FILE=duvo_virtual_card.sys
 readonly SERVICE_TOOL=duvo_card_service.exe
 readonly PARAMETERS_KEY="HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\${SERVICE_NAME}\\Parameters"
 readonly CARD_DATA_DIR_REL="drive_c/ProgramData/DuvoVirtualCard"
+readonly WINE_FONTS=/usr/share/wine/fonts
 
 die() {
     echo "wine-session: $*" >&2
@@ -28,7 +29,9 @@ Commands:
   install-driver          copy the driver into the prefix and (re)create its auto-start service
   start                   start the session (Xvfb when DISPLAY is unset, wineserver -p, services,
                           driver); prints the environment lines of the session
-  stop                    end the session and everything in it; safe to call at any time
+  stop                    end the session and everything in it, and every process left by a
+                          killed session of this prefix; safe to call at any time
+  processes               list the pids of this prefix's Wine and Xvfb processes
   session -- CMD [ARGS]   prepare, install-driver, start, run CMD with the session's environment,
                           stop on every exit path; exits with CMD's status
   card-config [--socket N] [NAME=VALUE ...]
@@ -70,6 +73,9 @@ readonly LOG_DIR="$WINE_DIR/log"
 
 # Every Wine command of this script runs with this environment: never the user's own prefix.
 export WINEPREFIX="$WINE_DIR/prefix"
+# The markers live inside the prefix: deleting the prefix folder makes the next session recreate it.
+readonly READY_MARK="$WINEPREFIX/duvo-prefix.ready"
+readonly DRIVER_MARK="$WINEPREFIX/duvo-driver.installed"
 export WINEDEBUG="${DUVO_WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
@@ -138,23 +144,95 @@ kill_pid() {
     wait_gone "$pid" || { kill -9 "$pid" 2>/dev/null || true; wait_gone "$pid" || true; }
 }
 
+# The parent process id of `pid`, read without starting a process.
+parent_of() {
+    local stat
+    read -r stat <"/proc/$1/stat" 2>/dev/null || return 1
+    stat="${stat##*) }"
+    stat="${stat#* }"
+    echo "${stat%% *}"
+}
+
+# True when `pid` runs Wine (a Windows program, the loader, wineserver) or Xvfb.
+is_session_program() {
+    local exe arg0
+    exe="$(readlink "/proc/$1/exe" 2>/dev/null)" || return 1
+    case "${exe##*/}" in
+        wine | wine64 | wine-preloader | wine64-preloader | wineserver* | Xvfb) return 0 ;;
+    esac
+    IFS= read -r -d '' arg0 <"/proc/$1/cmdline" 2>/dev/null || true
+    [[ "${arg0,,}" == *.exe ]]
+}
+
+# Every process of this prefix's sessions, by pid: those whose environment names our prefix and
+# that run Wine or Xvfb. A killed test leaves such processes behind (its wineserver, services.exe,
+# winedevice.exe...), even after the prefix folder is gone. Other prefixes' sessions, which other
+# build trees run at the same time, are never listed; neither are this script and its callers.
+prefix_pids() {
+    local pids=(/proc/[0-9]*) keep=" $$ $BASHPID " p dir pid
+    p="$$"
+    while p="$(parent_of "$p")" && [ "$p" -gt 1 ]; do keep+="$p "; done
+    for dir in "${pids[@]}"; do
+        pid="${dir#/proc/}"
+        [[ "$keep" == *" $pid "* ]] && continue
+        grep -qzxF -- "WINEPREFIX=$WINEPREFIX" "$dir/environ" 2>/dev/null || continue
+        is_session_program "$pid" && echo "$pid"
+    done
+}
+
+# Ends every process of this prefix (TERM, then KILL after 2 s) and waits until they are gone.
+sweep_prefix() {
+    local pids pid i
+    pids="$(prefix_pids)"
+    [ -n "$pids" ] || return 0
+    { echo "$(date '+%F %T') ending" $pids; } >>"$LOG_DIR/sweep.log" 2>/dev/null || true
+    # shellcheck disable=SC2086
+    kill $pids 2>/dev/null || true
+    for i in $(seq 40); do
+        for pid in $pids; do
+            pid_alive "$pid" && break
+            pid=""
+        done
+        [ -z "$pid" ] && return 0
+        sleep 0.05
+    done
+    # shellcheck disable=SC2086
+    kill -9 $pids 2>/dev/null || true
+    for pid in $pids; do wait_gone "$pid" || true; done
+}
+
 # ---- prefix --------------------------------------------------------------------------------
+
+# Wine's own fonts (Debian's fonts-wine: Marlett for the caption buttons' glyphs, MS Sans Serif,
+# Tahoma...) into the prefix's Fonts folder, which Wine always searches. Wine 8 on Debian does not
+# look for them where the package puts them: without this, dialogs show a substitute font and
+# the close button an "r".
+install_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -d "$WINE_FONTS" ] || die "no $WINE_FONTS (run make deps: fonts-wine)"
+    [ -f "$fonts/marlett.ttf" ] && return 0
+    mkdir -p "$fonts"
+    cp "$WINE_FONTS"/* "$fonts/"
+}
 
 cmd_prepare() {
     mkdir -p "$WINE_DIR" "$LOG_DIR"
-    if [ -f "$WINE_DIR/prefix.ready" ]; then
+    if [ -f "$READY_MARK" ]; then
+        install_fonts  # a prefix made before the fonts were installed gets them too
         return 0
     fi
+    sweep_prefix  # processes of a deleted prefix would write into the new one
     echo "wine-session: creating prefix $WINEPREFIX" >&2
     rm -rf "$WINEPREFIX"
     wine_cmd wineboot -i >"$LOG_DIR/prepare.log" 2>&1 || die "wineboot -i failed (see $LOG_DIR/prepare.log)"
     wineserver -w
+    install_fonts
     # A virtual desktop: windows get captions and closing a window does not stall.
     wine_cmd reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$LOG_DIR/prepare.log" 2>&1
     wine_cmd reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f \
         >>"$LOG_DIR/prepare.log" 2>&1
     wineserver -w
-    touch "$WINE_DIR/prefix.ready"
+    touch "$READY_MARK"
 }
 
 # ---- driver --------------------------------------------------------------------------------
@@ -166,7 +244,7 @@ cmd_install_driver() {
     local tools="$WINEPREFIX/drive_c/DuvoTools"
     mkdir -p "$tools"
     cp "$DRIVER_DIR/$SERVICE_TOOL" "$tools/"
-    if cmp -s "$DRIVER_DIR/$DRIVER_FILE" "$drivers/$DRIVER_FILE" && [ -f "$WINE_DIR/driver.installed" ]; then
+    if cmp -s "$DRIVER_DIR/$DRIVER_FILE" "$drivers/$DRIVER_FILE" && [ -f "$DRIVER_MARK" ]; then
         return 0
     fi
     local running
@@ -177,7 +255,7 @@ cmd_install_driver() {
     cp "$DRIVER_DIR/$DRIVER_FILE" "$drivers/$DRIVER_FILE"
     wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" install "C:\\windows\\system32\\drivers\\$DRIVER_FILE" \
         || die "service install failed"
-    touch "$WINE_DIR/driver.installed"
+    touch "$DRIVER_MARK"
     if [ -n "$running" ] && pid_is_ours "$running"; then
         wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" start || die "driver did not start again"
     else
@@ -221,7 +299,7 @@ cmd_env() {
 
 cmd_start() {
     mkdir -p "$LOG_DIR"
-    [ -f "$WINE_DIR/prefix.ready" ] || die "no prefix yet: run prepare first"
+    [ -f "$READY_MARK" ] || die "no prefix yet: run prepare first"
     cmd_stop  # a session left over by a killed run is ended first
     : >"$STATE_FILE"
     if [ -z "${DISPLAY:-}" ]; then
@@ -257,6 +335,7 @@ cmd_stop() {
     if [ -n "$xvfb" ] && pid_is_ours "$xvfb"; then
         kill_pid "$xvfb"
     fi
+    sweep_prefix  # driver hosts and services that outlived their wineserver, or a killed session's
     rm -f "$STATE_FILE"
 }
 
@@ -375,6 +454,7 @@ case "$command" in
     install-driver) cmd_install_driver ;;
     start) cmd_start ;;
     stop) cmd_stop ;;
+    processes) prefix_pids ;;
     session) cmd_session "$@" ;;
     card-config) cmd_card_config "$@" ;;
     card-slots) cmd_card_slots "$@" ;;

@@ -19,7 +19,7 @@
 //   AckFaultAttempts     how many attempts at that chunk AckReply hits               0
 //   SilentAfterChunk     no reply to data packets of this chunk index or later       0xFFFFFFFF
 //   ReplyExtraBytes      0-65535: zero bytes appended to every full-layout reply     0
-//   Flash                FlashFault 0-3: how programming ends                        0 (normal)
+//   Flash                FlashFault 0-4: how programming ends                        0 (normal)
 //   FlashDonePolls       Flash = 2: PKT_FLASH_DONE at this status read after END     0
 //   LateAcks             acknowledgements announced after PKT_END, before DONE       0
 //   FailRequestIndex     driver request index (from 0 at each open) that fails       0xFFFFFFFF
@@ -29,7 +29,8 @@
 //   RefuseHostPackets    0/1: STATUS_HOST_WRITE never set                            0
 //
 // ReplyFault: 0 proper, 1 silent, 2 wrong code, 3 wrong text, 4 length 0, 5 only code and 0x00.
-// FlashFault: 0 after ProgrammingTimeMs, 1 never, 2 after FlashDonePolls, 3 two bytes F7 00.
+// FlashFault: 0 after ProgrammingTimeMs, 1 never, 2 after FlashDonePolls, 3 two bytes F7 00,
+// 4 code F7 with the text "FAIL".
 #include "virtualcard/card_model.h"
 
 namespace virtualcard {
@@ -190,7 +191,7 @@ constexpr ConfigEntry kConfigTable[] = {
     {"SilentAfterChunk", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.silentAfterChunk = v; }},
     {"ReplyExtraBytes", 0, kMaxPacketLength,
      [](CardConfig& c, uint32_t v) { c.faults.replyExtraBytes = v; }},
-    {"Flash", 0, 3, [](CardConfig& c, uint32_t v) { c.faults.flash = static_cast<FlashFault>(v); }},
+    {"Flash", 0, 4, [](CardConfig& c, uint32_t v) { c.faults.flash = static_cast<FlashFault>(v); }},
     {"FlashDonePolls", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.flashDonePolls = v; }},
     {"LateAcks", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.lateAcks = v; }},
     {"FailRequestIndex", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.failRequestIndex = v; }},
@@ -718,6 +719,9 @@ void CardModel::FinishProgramming() {
 
 void CardModel::AnnounceFlashDone() {
     uint8_t head[kAckLength] = {kPktFlashDone, 0, 'D', 'O', 'N', 'E'};
+    if (config_.faults.flash == FlashFault::kWrongText) {
+        CopyText(head + 2, "FAIL", 4);
+    }
     if (config_.faults.flash == FlashFault::kTwoBytes) {
         Announce(head, 2, 2, 0);
         return;

@@ -40,6 +40,7 @@ enum class FlashFault : uint32_t {
     kNever = 1,       // programming never finishes
     kAfterPolls = 2,  // PKT_FLASH_DONE announced at the flashDonePolls-th status read after PKT_END
     kTwoBytes = 3,    // completion answered with the two bytes 0xF7 0x00
+    kWrongText = 4,   // completion answered with code 0xF7 and the text "FAIL" for "DONE"
 };
 
 struct FaultPlan {

@@ -46,6 +46,8 @@ struct State {
     Record<PostedMessage, kMaxPostedMessages> postedMessages;
     Record<CreateFileCall, kMaxCreateFileCalls> createFileCalls;
     Record<CloseHandleCall, kMaxCloseHandleCalls> closeHandleCalls;
+    PostHook postHook = nullptr;
+    void* postHookContext = nullptr;
 };
 
 State& Global() {
@@ -128,6 +130,11 @@ std::size_t TotalPostedMessages() {
     return Global().postedMessages.count;
 }
 
+void SetPostHook(PostHook hook, void* context) {
+    Global().postHook = hook;
+    Global().postHookContext = context;
+}
+
 std::size_t CloseCount(HANDLE handle) {
     std::size_t count = 0;
     for (const CloseHandleCall& call : CloseHandleCalls()) {
@@ -153,6 +160,8 @@ void Reset() {
     s.postedMessages.count = 0;
     s.createFileCalls.count = 0;
     s.closeHandleCalls.count = 0;
+    s.postHook = nullptr;
+    s.postHookContext = nullptr;
     t_lastError = 0;
 }
 
@@ -238,7 +247,11 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    Global().postedMessages.Add(PostedMessage{hWnd, Msg, wParam, lParam});
+    const PostedMessage message{hWnd, Msg, wParam, lParam};
+    if (Global().postHook != nullptr) {
+        Global().postHook(Global().postHookContext, message);
+    }
+    Global().postedMessages.Add(message);
     return TRUE;
 }
 

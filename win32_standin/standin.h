@@ -70,6 +70,11 @@ std::span<const CreateFileCall> CreateFileCalls();
 std::span<const CloseHandleCall> CloseHandleCalls();
 std::size_t TotalPostedMessages();
 
+// Called by PostMessageA with each message, before it is recorded, on the posting thread; a test
+// takes its snapshot of that moment there. Cleared by Reset.
+using PostHook = void (*)(void* context, const PostedMessage& message);
+void SetPostHook(PostHook hook, void* context);
+
 // How often CloseHandle was called with `handle`, and how many handles are open now.
 std::size_t CloseCount(HANDLE handle);
 std::size_t OpenHandleCount();

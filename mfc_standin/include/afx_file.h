@@ -3,13 +3,13 @@
 
 #include <windows.h>
 
-class CFileException {
+#include "afx_exception.h"
+
+class CFileException : public CException {
   public:
     enum { none = 0, generic = 1, fileNotFound = 2, accessDenied = 5, sharingViolation = 11 };
 
     CFileException(int cause = none, LONG lOsError = -1) : m_cause(cause), m_lOsError(lOsError) {}
-    // Thrown exceptions are allocated with new; the handler deletes them with Delete.
-    void Delete() { delete this; }
 
     int m_cause;
     LONG m_lOsError;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "afx_string.h"
+#include "afx_exception.h"
 #include "afx_file.h"
 #include "afx_msgmap.h"
 #include "afx_cmdtarget.h"

@@ -25,6 +25,17 @@ bool ReturnsResultDirectly(UINT message) {
     }
 }
 
+// Shown from the window procedure when a handler threw. A failed paint is validated first, or
+// the system would ask for it again at once, and again after every box.
+void ReportHandlerFailure(HWND hWnd, UINT message) {
+    if (message == WM_PAINT) {
+        ::ValidateRect(hWnd, nullptr);
+    }
+    CWinApp* app = AfxGetApp();
+    ::MessageBoxA(hWnd, "Internal application error.", app != nullptr ? app->m_pszAppName : nullptr,
+                  MB_OK | MB_ICONERROR);
+}
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -87,7 +98,20 @@ HWND CDialog::SafeOwner() const {
     return mainWnd != nullptr && mainWnd != this ? mainWnd->m_hWnd : nullptr;
 }
 
+// An exception must never leave a window procedure: it cannot unwind through the system's frames
+// and would end the process. Whatever a handler throws is reported and the program goes on.
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Route(hWnd, message, wParam, lParam);
+    } catch (CException* e) {
+        e->Delete();
+    } catch (...) {
+    }
+    ReportHandlerFailure(hWnd, message);
+    return FALSE;
+}
+
+INT_PTR CDialog::Route(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<CDialog*>(lParam);
         dialog->Attach(hWnd);
@@ -101,11 +125,15 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
 
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     DispatchFrame frame;
-    DispatchFrame* outerFrame = m_pDispatchFrame;
+    // Restored also when the handler throws, so that no later Default() sees this dead frame.
+    struct FrameScope {
+        DispatchFrame*& current;
+        DispatchFrame* outer;
+        ~FrameScope() { current = outer; }
+    } scope{m_pDispatchFrame, m_pDispatchFrame};
     m_pDispatchFrame = &frame;
     LRESULT result = 0;
     const BOOL handled = OnWndMsg(message, wParam, lParam, &result);
-    m_pDispatchFrame = outerFrame;
 
     // FALSE hands the message to the dialog manager's own default processing.
     if (!handled || frame.bDefaultWanted) {

@@ -145,6 +145,8 @@ struct DownloadView {
     std::vector<int> flashPositions;    // distinct bar positions under "Update flash.."
     bool updateDisabledThroughout = true;
     HWND box = nullptr;
+    int foreignAppPostedAt = -1;          // bar position when WM_APP went to another window
+    bool sendingAfterForeignApp = false;  // "Downloading.." with the bar further on afterwards
 };
 
 void Remember(std::vector<int>& positions, int pos) {
@@ -153,7 +155,10 @@ void Remember(std::vector<int>& positions, int pos) {
     }
 }
 
-DownloadView WatchDownload(Context& c, const LoaderUi& ui, const std::string& shotPrefix) {
+// With `foreign` set, a WM_APP is posted to that window (another window of the dialog's thread)
+// once the bar has moved under "Downloading..".
+DownloadView WatchDownload(Context& c, const LoaderUi& ui, const std::string& shotPrefix,
+                           HWND foreign) {
     DownloadView view;
     bool shotSending = false;
     bool shotFlash = false;
@@ -171,6 +176,13 @@ DownloadView WatchDownload(Context& c, const LoaderUi& ui, const std::string& sh
             }
             if (status == "Downloading..") {
                 Remember(view.sendingPositions, pos);
+                if (foreign != nullptr && pos > 0 && view.foreignAppPostedAt < 0) {
+                    PostMessageA(foreign, WM_APP, 0, 0);
+                    view.foreignAppPostedAt = pos;
+                }
+                view.sendingAfterForeignApp =
+                    view.sendingAfterForeignApp ||
+                    (view.foreignAppPostedAt >= 0 && pos > view.foreignAppPostedAt);
                 if (!shotSending && pos > 0) {
                     c.shots.Take(shotPrefix + "sending");
                     shotSending = true;
@@ -214,8 +226,15 @@ std::string Join(const std::vector<int>& values) {
     return text;
 }
 
-void ExpectSuccessfulDownload(Context& c, LoaderUi& ui, const std::string& shotPrefix) {
-    const DownloadView view = WatchDownload(c, ui, shotPrefix);
+void ExpectSuccessfulDownload(Context& c, LoaderUi& ui, const std::string& shotPrefix,
+                              HWND foreign = nullptr) {
+    const DownloadView view = WatchDownload(c, ui, shotPrefix, foreign);
+    if (foreign != nullptr) {
+        // Dispatched to that window, it leaves the dialog in its sending phase.
+        c.log.Expect(view.foreignAppPostedAt > 0 && view.sendingAfterForeignApp,
+                     "a WM_APP for another window keeps \"Downloading..\" (posted at " +
+                         std::to_string(view.foreignAppPostedAt) + ")");
+    }
     c.log.Note("bar while sending: " + Join(view.sendingPositions));
     c.log.Note("bar while programming: " + Join(view.flashPositions));
     c.log.Expect(view.statuses.size() >= 2 && view.statuses[0] == "Downloading.." &&
@@ -497,6 +516,16 @@ void Refusals(Context& c) {
         c.log.Note("no sysfs here: the short read is not exercised");
     }
 
+    // The card's own device opens like a file but has no length: a failed read, no download.
+    const long long requestsBefore = VirtualCard::CurrentCounter("requests");
+    const long long opensBefore = VirtualCard::CurrentCounter("opens");
+    const std::string device = "\\\\.\\duvo0";
+    refuse(device, "Failed to read <" + device + "> !", "refused-device");
+    c.log.ExpectEqual(VirtualCard::CurrentCounter("opens"), opensBefore + 2,
+                      "opens of the card: the path box's file, then this check's");
+    c.log.ExpectEqual(VirtualCard::CurrentCounter("requests"), requestsBefore,
+                      "driver requests after the device path");
+
     const std::string image = c.workDir + "image.bin";
     WriteImage(image, 1000, 3);
     SetWindowTextRemote(ui.Control(IDC_FILE_PATH), image);
@@ -520,10 +549,10 @@ void Download(Context& c) {
     if (!Launch(c, ui)) return;
 
     const std::string first = c.workDir + "first.bin";
-    const std::vector<BYTE> firstImage = WriteImage(first, 1000, 4);
+    const std::vector<BYTE> firstImage = WriteImage(first, 3000, 4);
     SetWindowTextRemote(ui.Control(IDC_FILE_PATH), first);
     Click(ui.Control(IDC_UPDATE));
-    ExpectSuccessfulDownload(c, ui, "first-");
+    ExpectSuccessfulDownload(c, ui, "first-", ui.Control(IDC_STATUS));
     c.log.Expect(VirtualCard::BlockHolds(2, firstImage), "Block 2 holds the first image");
 
     // The second download names its block by typing it.

@@ -1,6 +1,7 @@
 #include "virtual_card.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -103,6 +104,46 @@ int VirtualCard::TracedRequests() {
         lines += c == '\n' ? 1 : 0;
     }
     return lines;
+}
+
+namespace {
+
+// A counter of the status file as it stands; -1 when the file or the counter is missing.
+long long StatusCounter(const std::string& name) {
+    std::vector<BYTE> status;
+    if (!ReadWholeFile(std::string(kDataDir) + "status.txt", &status)) {
+        return -1;
+    }
+    std::string text(1, '\n');
+    text.append(status.begin(), status.end());
+    std::string key(1, '\n');
+    key += name;
+    key += '=';
+    const size_t at = text.find(key);
+    return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + key.size());
+}
+
+}  // namespace
+
+long long VirtualCard::CurrentCounter(const std::string& name) {
+    // The driver rewrites its status file at every open, but under Wine the open returns before
+    // the driver has handled it: wait until the file counts this open.
+    const long long opensBefore = StatusCounter("opens");
+    HANDLE device = CreateFileA("\\\\.\\duvo0", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    long long value = -1;
+    for (int attempt = 0; attempt < 500 && value < 0; ++attempt) {
+        if (StatusCounter("opens") > opensBefore) {
+            value = StatusCounter(name);
+        } else {
+            Sleep(10);
+        }
+    }
+    CloseHandle(device);
+    return value;
 }
 
 bool VirtualCard::StopDriver() {

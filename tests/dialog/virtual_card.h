@@ -21,6 +21,9 @@ class VirtualCard {
     static bool BlockExists(DWORD block);
     // Lines in the request trace: one per register request since the last Reset.
     static int TracedRequests();
+    // A counter of the driver's status file (cumulative since the driver started), brought up
+    // to date by an open of the device (counted in `opens`); -1 when it cannot be read.
+    static long long CurrentCounter(const std::string& name);
     static bool StopDriver();
     static bool StartDriver();
 };

@@ -496,6 +496,7 @@ TEST_F(CardModelTest, CompletionFaults) {
     const Case cases[] = {
         {"after polls", FlashFault::kAfterPolls, 4, 0, {kFlashDone}, 3},
         {"two bytes", FlashFault::kTwoBytes, 0, 0, {{0xF7, 0x00}}, 0},
+        {"wrong text", FlashFault::kWrongText, 0, 0, {Concat({0xF7, 0x00}, Text("FAIL"))}, 0},
         {"late acks", FlashFault::kNone, 0, 2, {kAck, kAck, kFlashDone}, 0},
     };
     for (const Case& c : cases) {
@@ -543,6 +544,8 @@ TEST(CardConfigTest, NamedValuesSetTheirFieldAndRejectTheRest) {
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "programmingtimems", 5));
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "ExtendedWait", 1));
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "AckReply", 5));
+    EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "Flash", 4));
+    EXPECT_EQ(config.faults.flash, FlashFault::kWrongText);
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "Flash", 2));
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "CardInfoBytes", 32));
     EXPECT_TRUE(virtualcard::ApplyConfigString(config, "FailFromIndex", "0x20"));
@@ -560,7 +563,7 @@ TEST(CardConfigTest, NamedValuesSetTheirFieldAndRejectTheRest) {
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "NoSuchValue", 1));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "ExtendedWait", 2));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "AckReply", 6));
-    EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "Flash", 4));
+    EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "Flash", 5));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "CardInfoBytes", 177));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "ReplyExtraBytes", 65536));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "FailError", 0));

@@ -129,6 +129,29 @@ TEST_F(SequenceTest, EveryFailureIsShownOnceAndReturnsItsCode) {
     }
 }
 
+// The register base comes from bytes 32-35 of the card information; a driver that fills only
+// the first 32 bytes leaves them 0, and a card whose mailbox sits at register 0 then works.
+// Leaves a pattern in the stack below the caller's frame, where the download's locals will lie,
+// so that bytes the download fails to initialise are not zero by chance.
+[[gnu::noinline]] void DirtyStack() {
+    volatile BYTE junk[16384];
+    for (auto& b : junk) {
+        b = 0xA5;
+    }
+}
+
+TEST_F(SequenceTest, AShortCardInformationGivesBaseZeroAndACardAtZeroDownloads) {
+    config.registerBase = 0;
+    config.faults.cardInfoBytes = 32;
+    const auto image = Image(300);
+    Card();
+    DirtyStack();
+    EXPECT_EQ(0u, Download(image, 4));
+    EXPECT_TRUE(win32_standin::MessageBoxes().empty());
+    EXPECT_EQ(384u, Card().BlockLength(4));
+    EXPECT_EQ(0u, Card().counters().rejectedRequests);
+}
+
 TEST_F(SequenceTest, ADriverFailureWithoutAnErrorCodeIsNotReportedAsSuccess) {
     RegisterScript refusing("\\\\.\\duvo0");
     refusing.failWithoutError = true;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "card_fixture.h"
@@ -258,6 +259,48 @@ TEST_F(TransferTest, LateAcknowledgementsAndATwoByteCompletionAreSurvived) {
     config.faults.flash = FlashFault::kTwoBytes;
     Card().Configure(config);
     EXPECT_TRUE(Transfer(Image(300)));
+}
+
+// The dialog reads the percent when WM_APP arrives and shows the flash phase from it, so the end
+// packet must be out and the percent back at 0 before the message is posted, in that order.
+TEST_F(TransferTest, TheEndPacketGoesOutThenThePercentDropsToZeroThenWmAppIsPosted) {
+    using Self = std::remove_pointer_t<decltype(this)>;
+    struct AtPost {
+        Self* test = nullptr;
+        LONG percent = kUntouched;
+        std::vector<LONG> percentsSeenByTheCard;
+        std::vector<std::vector<BYTE>> hostPackets;
+        std::uint64_t completedHostPackets = 0;
+    } atPost;
+    atPost.test = this;
+    win32_standin::SetPostHook(
+        [](void* context, const win32_standin::PostedMessage&) {
+            auto& at = *static_cast<AtPost*>(context);
+            at.percent = at.test->percent.load();
+            at.percentsSeenByTheCard = at.test->Percents();
+            at.hostPackets = at.test->HostPackets();
+            at.completedHostPackets = at.test->Card().counters().hostPackets;
+        },
+        &atPost);
+    ASSERT_TRUE(Transfer(Image(1000)));
+    ASSERT_EQ(1u, PostedAppMessages());
+
+    // The request and eight data packets before the transfer; the end packet whole.
+    EXPECT_EQ(1u + 8u + 1u, atPost.completedHostPackets);
+    ASSERT_FALSE(atPost.hostPackets.empty());
+    EXPECT_EQ((std::vector<BYTE>{0xF6, 0, 'D', 'O', 'N', 'E', 0, 0, 0, 0, 0, 0}),
+              atPost.hostPackets.back());
+    // The card saw the last data percent through the end packet, and 0 only after the post.
+    EXPECT_EQ(89, atPost.percentsSeenByTheCard.back());
+    EXPECT_EQ(0, atPost.percent);
+}
+
+// A reply with the completion's code and another text is not the completion: the wait goes on.
+TEST_F(TransferTest, ACompletionCodeWithAnotherTextIsNotTakenForCompletion) {
+    config.faults.flash = FlashFault::kWrongText;
+    EXPECT_FALSE(Transfer(Image(1000)));
+    EXPECT_EQ(1u, Card().counters().blocksProgrammed);  // the card did send its reply
+    EXPECT_EQ(95, percent.load());                      // both passes of the wait ran out
 }
 
 TEST_F(TransferTest, RepliesLongerThan255BytesAreDrainedAndStillUnderstood) {

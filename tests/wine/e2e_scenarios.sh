@@ -170,6 +170,12 @@ case "$scenario" in
         expect_failure 0x87025353 'Duvo0 not respond [87025353]\n' 1
         expect percent 95
         expect_blocks_unchanged
+        # A reply with the completion's code and another text is not the completion either.
+        "$SESSION" card-config ProgrammingTimeMs=5 Flash=4
+        download image.bin 8
+        expect_failure 0x87025353 'Duvo0 not respond [87025353]\n' 1
+        expect percent 95
+        expect_status config_values_rejected 0
         ;;
     driver-error)
         # A failing driver request hands its Windows error code up unchanged: request 0 is the
