@@ -7,34 +7,10 @@
 # prefix), DUVO_DRIVER_DIR (the driver and its service tool).
 set -euo pipefail
 
-HERE="$(cd "$(dirname "$0")" && pwd)"
-SESSION="$HERE/../../scripts/wine-session.sh"
-
-if [ "${1:-}" != "--in-session" ]; then
-    [ $# -eq 1 ] || { echo "usage: $0 SCENARIO" >&2; exit 2; }
-    exec "$SESSION" -b "$DUVO_BUILD_DIR" -d "$DUVO_DRIVER_DIR" session -- "$0" --in-session "$1"
-fi
-scenario="$2"
+source "$(dirname "$0")/../wine/scenario_lib.sh" duvoload "$@"
 
 LOADER="$DUVO_BUILD_DIR/app/duvoload/duvoload.exe"
 RUNNER="$DUVO_BUILD_DIR/tests/duvoload/ctrl_c_runner.exe"
-WORK="$DUVO_BUILD_DIR/wine/duvoload/$scenario"
-DATA="$("$SESSION" data-dir)"
-rm -rf "$WORK"
-mkdir -p "$WORK"
-cd "$WORK"
-failures=0
-
-fail() {
-    echo "FAIL: $scenario: $*" >&2
-    failures=$((failures + 1))
-}
-
-make_image() {  # NAME BYTES
-    head -c "$2" /dev/urandom >"$WORK/$1"
-}
-
-winpath() { echo "Z:${WORK//\//\\}\\$1"; }
 
 # Runs duvoload (or the Ctrl+C runner with it) in $WORK: exit code in $rc, stdout in out.txt,
 # stderr in err.txt, both without CRs.
@@ -65,26 +41,6 @@ expect_stdout() {  # CONTEXT LINE...: stdout is exactly these lines
 
 expect_stderr_line() {  # CONTEXT LINE: stderr has this whole line
     grep -qxF -- "$2" err.txt || fail "$1: stderr lacks '$2': $(head -c 600 err.txt)"
-}
-
-# The card stores whole 128-byte chunks: the image, then zeros up to the chunk boundary.
-expect_block() {  # IMAGE BLOCK [DATA_DIR]
-    local file size padded
-    file="${3:-$DATA}/$(printf 'block%02d.bin' "$2")"
-    size="$(stat -c %s "$WORK/$1")"
-    padded=$(((size + 127) / 128 * 128))
-    if [ ! -f "$file" ]; then
-        fail "no $file"
-    elif ! { cat "$WORK/$1"; head -c $((padded - size)) /dev/zero; } | cmp -s - "$file"; then
-        fail "$file differs from $1 padded to $padded bytes"
-    fi
-}
-
-snapshot_blocks() { (cd "$DATA" && md5sum block*.bin 2>/dev/null || true) >"$WORK/$1"; }
-
-expect_blocks_unchanged() {  # CONTEXT
-    snapshot_blocks blocks.after
-    cmp -s "$WORK/blocks.before" "$WORK/blocks.after" || fail "$1: a block file changed"
 }
 
 opens() { sed -n 's/^opens=//p' "$DATA/status.txt" | tr -d '\r'; }
@@ -303,8 +259,4 @@ TABLE
         ;;
 esac
 
-if [ "$failures" -ne 0 ]; then
-    echo "$scenario: $failures check(s) failed" >&2
-    exit 1
-fi
-echo "$scenario: passed"
+finish

@@ -8,74 +8,32 @@
 # service tool), DUVO_E2E_EXE (download_e2e.exe), DUVO_SOCKET_EXE (socket_download.exe).
 set -euo pipefail
 
-HERE="$(cd "$(dirname "$0")" && pwd)"
-SESSION="$HERE/../../scripts/wine-session.sh"
-
-if [ "${1:-}" != "--in-session" ]; then
-    [ $# -eq 1 ] || { echo "usage: $0 SCENARIO" >&2; exit 2; }
-    exec "$SESSION" -b "$DUVO_BUILD_DIR" -d "$DUVO_DRIVER_DIR" session -- "$0" --in-session "$1"
-fi
-scenario="$2"
-
-WORK="$DUVO_BUILD_DIR/wine/e2e/$scenario"
-DATA="$("$SESSION" data-dir)"
-rm -rf "$WORK"
-mkdir -p "$WORK"
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-
-make_image() {  # NAME BYTES
-    head -c "$2" /dev/urandom >"$WORK/$1"
-}
+source "$(dirname "$0")/scenario_lib.sh" e2e "$@"
 
 # Runs one download; its report lands in $WORK/report.
 download() {  # IMAGE BLOCK
-    "$SESSION" run "$DUVO_E2E_EXE" "Z:${WORK//\//\\}\\$1" "$2" | tr -d '\r' >"$WORK/report"
+    "$SESSION" run "$DUVO_E2E_EXE" "$(winpath "$1")" "$2" | tr -d '\r' >"$WORK/report"
     sed 's/^/  | /' "$WORK/report"
 }
 
 expect() {  # KEY VALUE
     local actual
     actual="$(sed -n "s/^$1=//p" "$WORK/report")"
-    [ "$actual" = "$2" ] || fail "$scenario: $1 is '$actual', expected '$2'"
+    [ "$actual" = "$2" ] || fail "$1 is '$actual', expected '$2'"
 }
 
 expect_status() {  # KEY VALUE [DATA_DIR], from the driver's status.txt
     local actual
     actual="$(sed -n "s/^$1=//p" "${3:-$DATA}/status.txt" | tr -d '\r')"
-    [ "$actual" = "$2" ] || fail "$scenario: status $1 is '$actual', expected '$2'"
+    [ "$actual" = "$2" ] || fail "status $1 is '$actual', expected '$2'"
 }
 
 # Opens socket N (and downloads IMAGE into BLOCK when given); its report lands in $WORK/report.
 socket_download() {  # N [IMAGE BLOCK]
     local args=("$1")
-    [ $# -eq 1 ] || args+=("Z:${WORK//\//\\}\\$2" "$3")
+    [ $# -eq 1 ] || args+=("$(winpath "$2")" "$3")
     "$SESSION" run "$DUVO_SOCKET_EXE" "${args[@]}" | tr -d '\r' >"$WORK/report"
     sed 's/^/  | /' "$WORK/report"
-}
-
-# The card stores whole 128-byte chunks: the image, then zeros up to the chunk boundary.
-expect_block() {  # IMAGE BLOCK [DATA_DIR]
-    local file size padded
-    file="${3:-$DATA}/$(printf 'block%02d.bin' "$2")"
-    size="$(stat -c %s "$WORK/$1")"
-    padded=$(((size + 127) / 128 * 128))
-    if [ ! -f "$file" ]; then
-        fail "$scenario: no $file"
-    elif ! { cat "$WORK/$1"; head -c $((padded - size)) /dev/zero; } | cmp -s - "$file"; then
-        fail "$scenario: $file differs from $1 padded to $padded bytes"
-    fi
-}
-
-snapshot_blocks() { (cd "${2:-$DATA}" && md5sum block*.bin 2>/dev/null || true) >"$WORK/$1"; }
-
-expect_blocks_unchanged() {
-    snapshot_blocks blocks.after
-    cmp -s "$WORK/blocks.before" "$WORK/blocks.after" || fail "$scenario: a block file changed"
 }
 
 # A failed download leaves every block file as it was: one block is programmed first, so that
@@ -120,8 +78,8 @@ case "$scenario" in
         expect_status trace 1
         # The trace: one line per register request, the first of them a status read.
         head -n 1 "$DATA/trace.txt" | grep -Eq '^R 1 [0-9A-F]{2} [0-9]+$' \
-            || fail "$scenario: trace does not start with a status read"
-        [ "$(wc -l <"$DATA/trace.txt")" -gt 70000 ] || fail "$scenario: trace too short"
+            || fail "trace does not start with a status read"
+        [ "$(wc -l <"$DATA/trace.txt")" -gt 70000 ] || fail "trace too short"
         ;;
     extended-wait)
         # Programming outlasts the standard wait (2 x 20 receive calls of 40 polls) but not
@@ -215,8 +173,8 @@ case "$scenario" in
         expect_status socket 1 "$DATA1"
         expect_status blocks_programmed 1 "$DATA1"
         expect_status trace 1 "$DATA1"
-        [ -s "$DATA1/trace.txt" ] || fail "$scenario: no trace for socket 1"
-        [ ! -e "$DATA/trace.txt" ] || fail "$scenario: socket 1 traced into socket 0's directory"
+        [ -s "$DATA1/trace.txt" ] || fail "no trace for socket 1"
+        [ ! -e "$DATA/trace.txt" ] || fail "socket 1 traced into socket 0's directory"
         # A fault of socket 1 leaves socket 0 alone, and socket 0's Slots is no unknown value.
         "$SESSION" card-config --socket 1 RequestReply=1
         download seed.bin 7
@@ -225,7 +183,7 @@ case "$scenario" in
         expect_status config_values_rejected 0
         socket_download 1 one.bin 5
         expect result no_ready_reply
-        [ ! -e "$DATA1/block05.bin" ] || fail "$scenario: socket 1 wrote block 5"
+        [ ! -e "$DATA1/block05.bin" ] || fail "socket 1 wrote block 5"
         socket_download 2
         expect open_error 2
         # Slots outlives card-config of socket 0, and a driver restart, which loads each
@@ -250,7 +208,7 @@ case "$scenario" in
         socket_download 1
         expect open_error 2
         snapshot_blocks socket1.after "$DATA1"
-        grep -q ' block07.bin$' "$WORK/socket1.after" || fail "$scenario: socket 1's block lost"
+        grep -q ' block07.bin$' "$WORK/socket1.after" || fail "socket 1's block lost"
         "$SESSION" card-config --socket 1
         ;;
     *)
@@ -259,8 +217,4 @@ case "$scenario" in
         ;;
 esac
 
-if [ "$failures" -ne 0 ]; then
-    echo "$scenario: $failures check(s) failed" >&2
-    exit 1
-fi
-echo "$scenario: passed"
+finish

@@ -1,0 +1,65 @@
+# Shared by the Wine scenario scripts (sourced, not run): each scenario runs in a Wine session of
+# its own with the virtual card, in a fresh work folder, and checks the card's block files.
+#
+#   source scenario_lib.sh WORK_NAME "$@"      (the calling script's own arguments)
+#
+# The first call re-executes the calling script inside a session; there, the scenario's name is
+# in $scenario, its folder in $WORK (the current directory), socket 0's folder in $DATA.
+# Environment: DUVO_BUILD_DIR (tree with the prefix), DUVO_DRIVER_DIR (the driver and its tool).
+
+SESSION="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-session.sh"
+
+if [ "${2:-}" != "--in-session" ]; then
+    [ $# -eq 2 ] || { echo "usage: $0 SCENARIO" >&2; exit 2; }
+    exec "$SESSION" -b "$DUVO_BUILD_DIR" -d "$DUVO_DRIVER_DIR" session -- "$0" --in-session "$2"
+fi
+scenario="$3"
+
+WORK="$DUVO_BUILD_DIR/wine/$1/$scenario"
+DATA="$("$SESSION" data-dir)"
+rm -rf "$WORK"
+mkdir -p "$WORK"
+cd "$WORK"
+failures=0
+
+fail() {
+    echo "FAIL: $scenario: $*" >&2
+    failures=$((failures + 1))
+}
+
+# Exit status of the scenario: 1 when any check failed.
+finish() {
+    if [ "$failures" -ne 0 ]; then
+        echo "$scenario: $failures check(s) failed" >&2
+        exit 1
+    fi
+    echo "$scenario: passed"
+}
+
+make_image() {  # NAME BYTES
+    head -c "$2" /dev/urandom >"$WORK/$1"
+}
+
+winpath() { echo "Z:${WORK//\//\\}\\$1"; }
+
+# The card stores whole 128-byte chunks: the image, then zeros up to the chunk boundary.
+expect_block() {  # IMAGE BLOCK [DATA_DIR]
+    local file size padded
+    file="${3:-$DATA}/$(printf 'block%02d.bin' "$2")"
+    size="$(stat -c %s "$WORK/$1")"
+    padded=$(((size + 127) / 128 * 128))
+    if [ ! -f "$file" ]; then
+        fail "no $file"
+    elif ! { cat "$WORK/$1"; head -c $((padded - size)) /dev/zero; } | cmp -s - "$file"; then
+        fail "$file differs from $1 padded to $padded bytes"
+    fi
+}
+
+snapshot_blocks() {  # NAME [DATA_DIR]
+    (cd "${2:-$DATA}" && md5sum block*.bin 2>/dev/null || true) >"$WORK/$1"
+}
+
+expect_blocks_unchanged() {  # [CONTEXT]: against the snapshot blocks.before
+    snapshot_blocks blocks.after
+    cmp -s "$WORK/blocks.before" "$WORK/blocks.after" || fail "${1:+$1: }a block file changed"
+}
