@@ -245,3 +245,18 @@ bool DismissMessageBox(HWND box) {
     Click(GetDlgItem(box, IDOK));
     return WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
 }
+
+std::vector<BYTE> WriteImage(const std::string& path, size_t size, unsigned seed) {
+    std::vector<BYTE> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes[i] = static_cast<BYTE>(seed >> 16);
+    }
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (size > 0) {
+        WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
+    }
+    CloseHandle(file);
+    return bytes;
+}

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Waits up to timeoutMs for condition() to hold, polling; true when it did.
 template <class Condition>
@@ -81,3 +82,6 @@ struct MessageBoxView {
 MessageBoxView ReadMessageBox(HWND box);
 // Presses OK and waits until the box has gone.
 bool DismissMessageBox(HWND box);
+
+// Writes `size` pseudo-random bytes (from `seed`) to `path` and returns them.
+std::vector<BYTE> WriteImage(const std::string& path, size_t size, unsigned seed);

@@ -14,20 +14,9 @@
 
 #include "download/sequence.h"
 #include "tests/wine/message_box_recorder.h"
+#include "tests/wine/image_file.h"
 
 namespace {
-
-bool ReadImage(const char* path, std::vector<BYTE>* image) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    BYTE buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) {
-        image->insert(image->end(), buffer, buffer + n);
-    }
-    std::fclose(file);
-    return true;
-}
 
 // A message-only window stands in for the dialog: owner of the boxes, receiver of WM_APP.
 HWND CreateOwnerWindow() {

@@ -14,20 +14,9 @@
 #include "cardlink/driver_requests.h"
 #include "download/packets.h"
 #include "download/transfer.h"
+#include "tests/wine/image_file.h"
 
 namespace {
-
-bool ReadImage(const char* path, std::vector<BYTE>* image) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    BYTE buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) {
-        image->insert(image->end(), buffer, buffer + n);
-    }
-    std::fclose(file);
-    return true;
-}
 
 void Download(HANDLE device, const std::vector<BYTE>& image, DWORD block) {
     BYTE cardInfo[CARD_INFO_SIZE] = {};
