@@ -10,9 +10,9 @@
 
 #include <atomic>
 
+#include "app/image_limit.h"
+
 inline constexpr DWORD IMAGE_BUFFER_SIZE = 0x100000;
-// Files of this length or more are refused.
-inline constexpr DWORD IMAGE_LENGTH_LIMIT = 0xE0000;
 
 struct DownloadParams {
     HWND owner;  // receives WM_APP and owns the download's message boxes

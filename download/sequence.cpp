@@ -69,16 +69,8 @@ DWORD OpenAndInitialize(DWORD unit, const DownloadEvents& events, HANDLE& device
     return 0;
 }
 
-struct DialogOwner {
-    HWND window;
-};
-
-void ShowFailureBox(void* context, const char* text, DWORD /*result*/) {
-    MessageBoxA(static_cast<DialogOwner*>(context)->window, text, kCaption, MB_ICONERROR | MB_OK);
-}
-
-void PostHandOver(void* context) {
-    PostMessageA(static_cast<DialogOwner*>(context)->window, WM_APP, 0, 0);
+void ShowFailureBox(void* owner, const char* text, DWORD /*result*/) {
+    MessageBoxA(static_cast<HWND>(owner), text, kCaption, MB_ICONERROR | MB_OK);
 }
 
 }  // namespace
@@ -121,10 +113,9 @@ DWORD ProbeCard(DWORD unit, DWORD* registerBase, const DownloadEvents& events) {
 
 DWORD DownloadImage(HWND owner, const BYTE* image, DWORD length, DWORD block,
                     std::atomic<LONG>* percent) {
-    DialogOwner dialog{owner};
     DownloadEvents events;
-    events.context = &dialog;
-    events.handOver = PostHandOver;
+    events.context = owner;
+    events.handOver = PostWmAppToOwner;
     events.failed = ShowFailureBox;
     return RunDownload(DEVICE_UNIT, image, length, block, percent, events);
 }

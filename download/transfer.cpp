@@ -112,10 +112,6 @@ TransferOutcome WaitForFlashDone(HANDLE device, DWORD registerBase, BYTE* packet
     return TransferOutcome::Failed;
 }
 
-void PostHandOver(void* owner) {
-    PostMessageA(static_cast<HWND>(owner), WM_APP, 0, 0);
-}
-
 }  // namespace
 
 void BuildDataPacket(BYTE* packet, const BYTE* image, DWORD length, DWORD offset) {
@@ -138,6 +134,10 @@ int FlashWaitBudget(DWORD length, DWORD extendedFlashWait) {
     const std::uint64_t started64KBlocks = (static_cast<std::uint64_t>(length) + 65535) >> 16;
     const int budget = static_cast<int>(started64KBlocks) * FLASH_WAIT_CALLS_PER_64K;
     return extendedFlashWait != 0 ? budget + FLASH_WAIT_EXTENDED_EXTRA : budget;
+}
+
+void PostWmAppToOwner(void* owner) {
+    PostMessageA(static_cast<HWND>(owner), WM_APP, 0, 0);
 }
 
 TransferOutcome TransferImageWith(HANDLE device, DWORD registerBase, const BYTE* image,
@@ -164,7 +164,7 @@ bool TransferImage(HWND owner, HANDLE device, DWORD registerBase, const BYTE* im
                    std::atomic<LONG>* percent) {
     DownloadEvents events;
     events.context = owner;
-    events.handOver = PostHandOver;
+    events.handOver = PostWmAppToOwner;
     return TransferImageWith(device, registerBase, image, length, percent, events) ==
            TransferOutcome::FlashDone;
 }

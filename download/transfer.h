@@ -30,6 +30,9 @@ TransferOutcome TransferImageWith(HANDLE device, DWORD registerBase, const BYTE*
                                   DWORD length, std::atomic<LONG>* percent,
                                   const DownloadEvents& events);
 
+// The dialog's hand-over event: posts WM_APP (both parameters 0) to the window in `owner`.
+void PostWmAppToOwner(void* owner);
+
 // True once the card has reported its flash programmed. Writes progress into `percent` and
 // posts WM_APP to `owner` when the image is out and programming begins.
 bool TransferImage(HWND owner, HANDLE device, DWORD registerBase, const BYTE* image, DWORD length,

@@ -15,15 +15,6 @@ namespace {
 
 const HWND kOwner = reinterpret_cast<HWND>(0x4D2);
 
-class StreamAnswers final : public AnswerSource {
-  public:
-    explicit StreamAnswers(AnswerStream& input) : input_(input) {}
-    Answer Next(const DriverRequest&) override { return input_.Next(); }
-
-  private:
-    AnswerStream& input_;
-};
-
 void CheckMessageBoxes(DWORD result, bool opened) {
     const auto boxes = win32_standin::MessageBoxes();
     if (result == 0) {

@@ -41,6 +41,16 @@ class AnswerSource {
     virtual Answer Next(const DriverRequest& request) = 0;
 };
 
+// Answers every request with the next answer of the fuzz input, whatever it asks.
+class StreamAnswers final : public AnswerSource {
+  public:
+    explicit StreamAnswers(AnswerStream& input) : input_(input) {}
+    Answer Next(const DriverRequest&) override { return input_.Next(); }
+
+  private:
+    AnswerStream& input_;
+};
+
 class HostileDevice final : public win32_standin::Device {
   public:
     static constexpr const char* kPath = "\\\\.\\duvo0";

@@ -20,15 +20,6 @@ constexpr DWORD kLongestPacket = 65535;
 constexpr DWORD kMaxSendLength = 1024;
 constexpr int kMaxCalls = 8;
 
-class StreamAnswers final : public AnswerSource {
-  public:
-    explicit StreamAnswers(AnswerStream& input) : input_(input) {}
-    Answer Next(const DriverRequest&) override { return input_.Next(); }
-
-  private:
-    AnswerStream& input_;
-};
-
 class EventLog final : public RegisterObserver {
   public:
     void Saw(const RegisterEvent& event) override { events.push_back(event); }

@@ -41,13 +41,14 @@ bool ReadUpTo(const std::string& path, std::size_t limit, std::vector<unsigned c
 bool LoadImageFile(const BlockFile& entry, LoadedImage* image, std::string* error) {
     std::string reason;
     // Reading up to the limit is enough: a file that fills it is refused, whatever its size.
-    if (!ReadUpTo(entry.path, IMAGE_SIZE_LIMIT, &image->bytes, &reason)) {
+    if (!ReadUpTo(entry.path, IMAGE_LENGTH_LIMIT, &image->bytes, &reason)) {
         *error = entry.origin + ": " + reason;
         return false;
     }
-    if (image->bytes.size() >= IMAGE_SIZE_LIMIT) {
+    if (image->bytes.size() >= IMAGE_LENGTH_LIMIT) {
         *error = entry.origin + ": \"" + entry.path +
-                 "\" is too large: an image must be shorter than 917504 bytes";
+                 "\" is too large: an image must be shorter than " +
+                 std::to_string(IMAGE_LENGTH_LIMIT) + " bytes";
         return false;
     }
     image->sha256 = Sha256Hex(image->bytes.data(), image->bytes.size());
@@ -62,8 +63,8 @@ bool LoadImageFile(const BlockFile& entry, LoadedImage* image, std::string* erro
 bool ReadTextFile(const std::string& path, std::string* text, std::string* error) {
     // A manifest is small: one that reaches the image limit is refused, never cut short.
     std::vector<unsigned char> bytes;
-    if (!ReadUpTo(path, IMAGE_SIZE_LIMIT, &bytes, error)) return false;
-    if (bytes.size() >= IMAGE_SIZE_LIMIT) {
+    if (!ReadUpTo(path, IMAGE_LENGTH_LIMIT, &bytes, error)) return false;
+    if (bytes.size() >= IMAGE_LENGTH_LIMIT) {
         *error = "\"" + path + "\" is too large for a manifest";
         return false;
     }

@@ -5,16 +5,14 @@
 #include <vector>
 
 #include "app/duvoload/block_list.h"
-
-// An image must be shorter than this, as in the dialog.
-inline constexpr std::size_t IMAGE_SIZE_LIMIT = 917504;
+#include "app/image_limit.h"
 
 struct LoadedImage {
     std::vector<unsigned char> bytes;
     std::string sha256;  // lower-case hex of `bytes`
 };
 
-// Reads `entry.path` whole, refuses a file that cannot be read, one of IMAGE_SIZE_LIMIT bytes or
+// Reads `entry.path` whole, refuses a file that cannot be read, one of IMAGE_LENGTH_LIMIT bytes or
 // more, and one whose hash differs from `entry.sha256` where that is given. On failure `error`
 // names the entry's origin and the reason.
 bool LoadImageFile(const BlockFile& entry, LoadedImage* image, std::string* error);

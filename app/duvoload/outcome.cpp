@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "download/sequence.h"
+
 namespace {
 
 std::string Format(const char* format, auto... values) {
@@ -21,8 +23,8 @@ double KilobytesPerSecond(const BlockOutcome& outcome) {
 }  // namespace
 
 int ExitCodeForFailure(std::uint32_t result) {
-    if (result == RESULT_OPEN_FAILED) return EXIT_NO_CARD;
-    if (result == RESULT_CANCELLED) return EXIT_INTERRUPTED;
+    if (result == ERR_OPEN_FAILED) return EXIT_NO_CARD;
+    if (result == ERR_DOWNLOAD_CANCELLED) return EXIT_INTERRUPTED;
     return EXIT_DOWNLOAD_FAILED;
 }
 

@@ -23,10 +23,6 @@ inline constexpr int EXIT_USAGE = 2;
 inline constexpr int EXIT_NO_CARD = 3;
 inline constexpr int EXIT_INTERRUPTED = 130;
 
-// The result codes that decide an exit code of their own.
-inline constexpr std::uint32_t RESULT_OPEN_FAILED = 0xFFFFFFFF;
-inline constexpr std::uint32_t RESULT_CANCELLED = 1223;
-
 // The exit code for a download that returned `result` (nonzero).
 int ExitCodeForFailure(std::uint32_t result);
 

@@ -31,11 +31,11 @@ class ImageFileTest : public testing::Test {
 };
 
 TEST_F(ImageFileTest, ReadsTheWholeFileUpToTheLimitAndChecksItsHash) {
-    BlockFile entry = Write("largest.bin", IMAGE_SIZE_LIMIT - 1);
+    BlockFile entry = Write("largest.bin", IMAGE_LENGTH_LIMIT - 1);
     LoadedImage image;
     std::string error;
     ASSERT_TRUE(LoadImageFile(entry, &image, &error)) << error;
-    ASSERT_EQ(image.bytes.size(), IMAGE_SIZE_LIMIT - 1);
+    ASSERT_EQ(image.bytes.size(), IMAGE_LENGTH_LIMIT - 1);
     EXPECT_EQ(image.bytes[1000], static_cast<unsigned char>(7000));
     EXPECT_EQ(image.sha256, Sha256Hex(image.bytes.data(), image.bytes.size()));
 
@@ -53,7 +53,7 @@ TEST_F(ImageFileTest, ReadsTheWholeFileUpToTheLimitAndChecksItsHash) {
 TEST_F(ImageFileTest, RefusesTooLargeMissingAndDirectory) {
     LoadedImage image;
     std::string error;
-    const BlockFile tooLarge = Write("too-large.bin", IMAGE_SIZE_LIMIT);
+    const BlockFile tooLarge = Write("too-large.bin", IMAGE_LENGTH_LIMIT);
     EXPECT_FALSE(LoadImageFile(tooLarge, &image, &error));
     EXPECT_EQ(error, "argument \"5=x\": \"" + tooLarge.path +
                          "\" is too large: an image must be shorter than 917504 bytes");

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "virtualcard/driver/card_device.h"
+#include "virtualcard/driver/text_builder.h"
 #include "virtualcard/driver/dispatch.h"
 #include "virtualcard/driver/flash_files.h"
 #include "virtualcard/driver/kernel_file.h"
@@ -21,36 +22,10 @@ constexpr const wchar_t* kLinkPrefix = L"\\DosDevices\\duvo";
 
 PDEVICE_OBJECT g_devices[kMaxSlots] = {};
 
-ULONG TextLength(const wchar_t* text) {
-    ULONG n = 0;
-    while (text[n] != L'\0') ++n;
-    return n;
-}
-
-// Appends `source` to a wide text of `capacity` characters, cutting it when full.
-void AppendText(wchar_t* text, ULONG capacity, const wchar_t* source) {
-    ULONG n = TextLength(text);
-    for (; *source != L'\0' && n + 1 < capacity; ++source) text[n++] = *source;
-    text[n] = L'\0';
-}
-
-// Appends the decimal `number` (below 100).
-void AppendNumber(wchar_t* text, ULONG capacity, ULONG number) {
-    wchar_t digits[3] = {};
-    if (number >= 10) {
-        digits[0] = static_cast<wchar_t>(L'0' + number / 10 % 10);
-        digits[1] = static_cast<wchar_t>(L'0' + number % 10);
-    } else {
-        digits[0] = static_cast<wchar_t>(L'0' + number);
-    }
-    AppendText(text, capacity, digits);
-}
-
 // "<prefix><socket>", e.g. \Device\duvo1.
 void NumberedName(wchar_t* name, const wchar_t* prefix, ULONG socket) {
-    name[0] = L'\0';
-    AppendText(name, kNameChars, prefix);
-    AppendNumber(name, kNameChars, socket);
+    WideTextBuilder text(name, kNameChars - 1);
+    text.Text(prefix).Decimal(socket).Terminate();
 }
 
 // Socket 0: <service key>\Parameters; socket N: <service key>\Parameters\SocketN.
@@ -69,12 +44,11 @@ void BuildParametersKey(UNICODE_STRING* key, wchar_t* buffer, USHORT bufferBytes
 
 // Socket 0 keeps the data directory itself; socket N uses its subdirectory SocketN.
 NTSTATUS CreateDataDirectory(CardDevice& card) {
-    card.dataDirectory[0] = L'\0';
-    AppendText(card.dataDirectory, kMaxDataDirectoryChars, kCardDataDirectory);
+    WideTextBuilder path(card.dataDirectory, kMaxDataDirectoryChars - 1);
+    path.Text(kCardDataDirectory).Terminate();
     NTSTATUS status = CreateDirectory(card.dataDirectory);
     if (card.socket == 0 || !NT_SUCCESS(status)) return status;
-    AppendText(card.dataDirectory, kMaxDataDirectoryChars, L"\\Socket");
-    AppendNumber(card.dataDirectory, kMaxDataDirectoryChars, card.socket);
+    path.Text(L"\\Socket").Decimal(card.socket).Terminate();
     return CreateDirectory(card.dataDirectory);
 }
 

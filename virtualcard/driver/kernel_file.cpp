@@ -1,5 +1,7 @@
 #include "virtualcard/driver/kernel_file.h"
 
+#include "virtualcard/driver/text_builder.h"
+
 namespace virtualcard::driver {
 
 namespace {
@@ -45,13 +47,8 @@ NTSTATUS CreateDirectory(const wchar_t* directory) {
 }
 
 void CardDataPath(wchar_t* path, const wchar_t* directory, const wchar_t* name) {
-    ULONG n = 0;
-    for (const wchar_t* p = directory; *p != L'\0' && n + 1 < kMaxPathChars; ++p) {
-        path[n++] = *p;
-    }
-    if (n + 1 < kMaxPathChars) path[n++] = L'\\';
-    for (const wchar_t* p = name; *p != L'\0' && n + 1 < kMaxPathChars; ++p) path[n++] = *p;
-    path[n] = L'\0';
+    WideTextBuilder text(path, kMaxPathChars - 1);
+    text.Text(directory).Char(L'\\').Text(name).Terminate();
 }
 
 NTSTATUS WriteWholeFile(const wchar_t* path, const void* data, ULONG length) {
