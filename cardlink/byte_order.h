@@ -3,17 +3,17 @@
 
 #include <windows.h>
 
-inline void PutLe16(BYTE* at, DWORD value) {
+constexpr void PutLe16(BYTE* at, DWORD value) {
     at[0] = static_cast<BYTE>(value & 0xFF);
     at[1] = static_cast<BYTE>((value >> 8) & 0xFF);
 }
 
-inline void PutLe32(BYTE* at, DWORD value) {
+constexpr void PutLe32(BYTE* at, DWORD value) {
     PutLe16(at, value & 0xFFFF);
     PutLe16(at + 2, value >> 16);
 }
 
-inline DWORD GetLe32(const BYTE* at) {
+constexpr DWORD GetLe32(const BYTE* at) {
     return static_cast<DWORD>(at[0]) | static_cast<DWORD>(at[1]) << 8 |
            static_cast<DWORD>(at[2]) << 16 | static_cast<DWORD>(at[3]) << 24;
 }

@@ -1,11 +1,10 @@
-// Requests to the card's kernel driver: the device path, the three control
-// codes and their request blocks, and the register read/write operations.
+// Requests to the card's kernel driver: the device path, the three control codes, and the
+// register read/write operations on the request blocks of request_blocks.h.
 #pragma once
 
 #include <windows.h>
 
-#include <cstddef>
-#include <cstdint>
+#include "cardlink/request_blocks.h"
 
 inline constexpr const char* DEVICE_PATH_FORMAT = "\\\\.\\%s%0d";
 inline constexpr const char* DEVICE_NAME = "duvo";
@@ -14,21 +13,6 @@ inline constexpr int DEVICE_UNIT = 0;
 inline constexpr DWORD IOCTL_CARD_INITIALIZE = 0x80002000;   // METHOD_BUFFERED
 inline constexpr DWORD IOCTL_CARD_REGISTER_IO = 0x80002005;  // METHOD_IN_DIRECT
 inline constexpr DWORD IOCTL_CARD_GET_INFO = 0x80002010;     // METHOD_BUFFERED
-
-inline constexpr std::size_t CARD_INFO_SIZE = 176;
-inline constexpr std::size_t CARD_INFO_REGISTER_BASE_OFFSET = 32;
-inline constexpr std::size_t CARD_INIT_REQUEST_SIZE = 36;
-inline constexpr std::size_t CARD_REGISTER_REQUEST_SIZE = 60;
-
-// Fills `block` with the 36-byte hardware initialisation request.
-void BuildCardInitRequest(BYTE (&block)[CARD_INIT_REQUEST_SIZE]);
-
-// Fills `block` with the 60-byte register request (read or write) for one register.
-void BuildCardRegisterRequest(BYTE (&block)[CARD_REGISTER_REQUEST_SIZE], bool isWrite,
-                              DWORD registerNumber, DWORD value);
-
-// The mailbox register base held in bytes 32-35 of CardInfo, little-endian.
-DWORD CardInfoRegisterBase(const BYTE (&cardInfo)[CARD_INFO_SIZE]);
 
 // The Windows error code of the driver request that has just failed; never 0.
 DWORD LastRequestError();
