@@ -3,10 +3,11 @@
 #
 #   scripts/run-loader.sh WIN32_BUILD_DIR WIN64_BUILD_DIR
 #
-# With DISPLAY set, the loader opens on that display and the user works in it; the session ends
+# It shows the build this machine's Wine runs (the harness's `arch`): the shipped i686 one, or the
+# x86_64 one where the kernel runs no 32-bit programs. With DISPLAY set, the loader opens on that display and the user works in it; the session ends
 # when the loader does. Without a display, one whole download of a sample image into Block 2 is
 # run through the dialog in Xvfb: every status and message is printed, then the comparison of
-# the block with the image; screenshots of each phase land in WIN32_BUILD_DIR/run-shots/.
+# the block with the image; screenshots of each phase land in BUILD_DIR/run-shots/.
 set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -37,11 +38,12 @@ if [ "${1:-}" = "--in-session" ]; then
 fi
 
 [ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
-build32="$(cd "$1" && pwd)"
 build64="$(cd "$2" && pwd)"
-loader="$build32/app/DuvoPcmciaLoader.exe"
-tester="$build32/tests/dialog/dialog_test.exe"
-shots="$build32/run-shots"
+if [ "$("$SESSION" arch)" = win32 ]; then build="$(cd "$1" && pwd)"; else build="$build64"; fi
+loader="$build/app/DuvoPcmciaLoader.exe"
+tester="$build/tests/dialog/dialog_test.exe"
+shots="$build/run-shots"
+echo "run: $("$SESSION" arch-reason | sed 's/they run/it shows/'): $loader"
 rm -rf "$shots"
 mkdir -p "$shots"
 
@@ -50,5 +52,5 @@ if [ -n "${DISPLAY:-}" ]; then
 else
     mode=headless
 fi
-exec "$SESSION" -b "$build32" -d "$build64/virtualcard/driver" \
+exec "$SESSION" -b "$build" -d "$build64/virtualcard/driver" \
     session -- "$0" --in-session "$mode" "$loader" "$tester" "$shots"
