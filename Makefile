@@ -35,8 +35,14 @@ test-native: native asan
 	ctest --test-dir $(B)/asan --output-on-failure
 	ctest --test-dir $(B)/native --output-on-failure
 
+# The Wine suite runs on the tree this machine's Wine can run: the i686 one where the kernel runs
+# 32-bit programs, the x86_64 one where it does not (both are built everywhere). The harness's
+# probe decides; DUVO_WINE_ARCH=win32|win64 forces it.
+WINE_ARCH = bash scripts/wine-session.sh arch
+
 test: build test-native test-fuzz
-	ctest --test-dir $(B)/win32 --output-on-failure
+	@echo "Wine tests: $$(bash scripts/wine-session.sh arch-reason) ($(B)/$$($(WINE_ARCH)))"
+	ctest --test-dir $(B)/$$($(WINE_ARCH)) --output-on-failure
 
 # libFuzzer targets (fuzz/) in their own clang tree. `make fuzz FUZZ_SECONDS=n` fuzzes each target
 # for n seconds, growing build/fuzz/corpus/<target> from the committed fuzz/corpus/<target>;
@@ -65,7 +71,8 @@ test-fuzz: fuzz-build
 bench: native
 	$(B)/native/bench/download_bench
 
-# Under Wine: a 917,503-byte download through the driver beside as many bare driver requests.
+# Under Wine, on the build the harness picks: a 917,503-byte download through the driver beside as
+# many bare driver requests.
 bench-wine: win32
 	bash bench/wine/bench_wine.sh $(B)/win32 $(B)/win64
 

@@ -4,6 +4,8 @@
 # at the same two moments as from Windows.
 #
 #   tests/soak/soak.sh WIN32_BUILD_DIR WIN64_BUILD_DIR
+#
+# On the build this machine's Wine runs (the harness's `arch`).
 set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -78,15 +80,16 @@ if [ "${1:-}" = "--in-session" ]; then
 fi
 
 [ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
-build32="$(cd "$1" && pwd)"
 build64="$(cd "$2" && pwd)"
-work="$build32/soak"
+if [ "$("$SESSION" arch)" = win32 ]; then build="$(cd "$1" && pwd)"; else build="$build64"; fi
+echo "soak: $("$SESSION" arch-reason | sed 's/they run/it runs/'): $build"
+work="$build/soak"
 rm -rf "$work"
 mkdir -p "$work"
 start=$(date +%s)
 rc=0
-env -u DISPLAY "$SESSION" -b "$build32" -d "$build64/virtualcard/driver" session -- \
-    bash "$0" --in-session "$build32/tests/soak/soak_test.exe" "$build32/app/DuvoPcmciaLoader.exe" \
+env -u DISPLAY "$SESSION" -b "$build" -d "$build64/virtualcard/driver" session -- \
+    bash "$0" --in-session "$build/tests/soak/soak_test.exe" "$build/app/DuvoPcmciaLoader.exe" \
     "$work" | tr -d '\r' || rc=$?
 echo "soak: run time $(($(date +%s) - start)) s, exit $rc"
 exit $rc
