@@ -43,7 +43,7 @@ expect_stderr_line() {  # CONTEXT LINE: stderr has this whole line
     grep -qxF -- "$2" err.txt || fail "$1: stderr lacks '$2': $(head -c 600 err.txt)"
 }
 
-opens() { sed -n 's/^opens=//p' "$DATA/status.txt" | tr -d '\r'; }
+opens() { card_status opens; }
 
 sha() { sha256sum "$WORK/$1" | cut -d' ' -f1; }
 

@@ -24,7 +24,7 @@ expect() {  # KEY VALUE
 
 expect_status() {  # KEY VALUE [DATA_DIR], from the driver's status.txt
     local actual
-    actual="$(sed -n "s/^$1=//p" "${3:-$DATA}/status.txt" | tr -d '\r')"
+    actual="$(card_status "$1" "${3:-$DATA}")"
     [ "$actual" = "$2" ] || fail "status $1 is '$actual', expected '$2'"
 }
 

@@ -55,6 +55,18 @@ expect_block() {  # IMAGE BLOCK [DATA_DIR]
     fi
 }
 
+# One counter of a socket's status.txt. The driver rewrites the file whole at every open and
+# close of its device, and those run in the driver's host after the program's own call has
+# returned: a read can meet the file cut short, so it is read again until its last line is there.
+card_status() {  # KEY [DATA_DIR]
+    local file="${2:-$DATA}/status.txt" i
+    for i in $(seq 100); do
+        grep -q '^blocks_programmed=' "$file" 2>/dev/null && break
+        sleep 0.05
+    done
+    sed -n "s/^$1=//p" "$file" 2>/dev/null | tr -d '\r'
+}
+
 snapshot_blocks() {  # NAME [DATA_DIR]
     (cd "${2:-$DATA}" && md5sum block*.bin 2>/dev/null || true) >"$WORK/$1"
 }
