@@ -20,23 +20,10 @@ constexpr bool HasWords(const BYTE (&block)[N], const DWORD (&words)[N / 4]) {
     return true;
 }
 
-// A read of register 0x2C1: word 2 the register number (bytes 8-11), word 5 zero (bytes 20-23).
-constexpr bool ReadRequestHasTheDriverLayout() {
+constexpr bool RegisterRequestIs(bool isWrite, DWORD registerNumber, DWORD value,
+                                 const DWORD (&expected)[15]) {
     BYTE block[CARD_REGISTER_REQUEST_SIZE] = {};
-    BuildCardRegisterRequest(block, false, 0x2C1, 0xFF);
-    constexpr DWORD expected[15] = {0x00010001, 0x00040001, 0x000002C1, 0x00010001, 0x00010001,
-                                    0x00000000, 0x00010003, 0x000D0000, 0x00001000, 0x00000007,
-                                    0x00000000, 0x00000000, 0x00010003, 0x000D0001, 0x00014000};
-    return HasWords(block, expected);
-}
-
-// A write of 0x1234 to register 0x8899AABB: only the low byte of the value is sent.
-constexpr bool WriteRequestHasTheDriverLayout() {
-    BYTE block[CARD_REGISTER_REQUEST_SIZE] = {};
-    BuildCardRegisterRequest(block, true, 0x8899AABB, 0x1234);
-    constexpr DWORD expected[15] = {0x00010001, 0x00040001, 0x8899AABB, 0x00010001, 0x00010001,
-                                    0x00000034, 0x00010003, 0x000D0000, 0x00001000, 0x00010003,
-                                    0x000D0001, 0x00012000, 0x0000000A, 0x00000000, 0x00000000};
+    BuildCardRegisterRequest(block, isWrite, registerNumber, value);
     return HasWords(block, expected);
 }
 
@@ -67,8 +54,16 @@ constexpr bool CardInfoHasTheDriverLayout() {
 static_assert(sizeof(DWORD) == 4 && sizeof(BYTE) == 1);
 static_assert(CARD_INFO_SIZE == 176 && CARD_INIT_REQUEST_SIZE == 36 &&
               CARD_REGISTER_REQUEST_SIZE == 60);
-static_assert(ReadRequestHasTheDriverLayout());
-static_assert(WriteRequestHasTheDriverLayout());
+// A read of register 0x2C1: word 2 the register number (bytes 8-11), word 5 zero (bytes 20-23).
+static_assert(RegisterRequestIs(false, 0x2C1, 0xFF,
+                                {0x00010001, 0x00040001, 0x000002C1, 0x00010001, 0x00010001,
+                                 0x00000000, 0x00010003, 0x000D0000, 0x00001000, 0x00000007,
+                                 0x00000000, 0x00000000, 0x00010003, 0x000D0001, 0x00014000}));
+// A write of 0x1234 to register 0x8899AABB: only the low byte of the value is sent.
+static_assert(RegisterRequestIs(true, 0x8899AABB, 0x1234,
+                                {0x00010001, 0x00040001, 0x8899AABB, 0x00010001, 0x00010001,
+                                 0x00000034, 0x00010003, 0x000D0000, 0x00001000, 0x00010003,
+                                 0x000D0001, 0x00012000, 0x0000000A, 0x00000000, 0x00000000}));
 static_assert(InitRequestHasTheDriverLayout());
 static_assert(CardInfoHasTheDriverLayout());
 
