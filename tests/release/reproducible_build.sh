@@ -42,3 +42,4 @@ if ! cmp "${zips[0]}" "${zips[1]}"; then
     exit 1
 fi
 echo "reproducible: the two zips are the same"
+rm -rf "$work"
