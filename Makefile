@@ -6,7 +6,8 @@ JOBS ?= $(shell nproc)
 B := $(abspath $(BUILD))
 CMAKE_CFG = cmake -S . -G "Unix Makefiles" -Wno-dev
 
-.PHONY: deps native asan win64 win32 build test test-native run bench bench-wine soak format clean
+.PHONY: deps native asan win64 win32 build test test-native run bench bench-wine soak format clean \
+	dist
 
 deps:
 	@bash scripts/deps.sh
@@ -19,15 +20,38 @@ asan: deps
 	@$(CMAKE_CFG) -B $(B)/asan -DCMAKE_BUILD_TYPE=Debug -DDUVO_SANITIZE=ON >/dev/null
 	@cmake --build $(B)/asan -j$(JOBS)
 
+CONFIGURE_WIN64 = $(CMAKE_CFG) -B $(B)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+	-DCMAKE_BUILD_TYPE=Release >/dev/null
+CONFIGURE_WIN32 = $(CMAKE_CFG) -B $(B)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	-DCMAKE_BUILD_TYPE=Release -DDUVO_WIN64_BUILD_DIR=$(B)/win64 >/dev/null
+
 win64: deps
-	@$(CMAKE_CFG) -B $(B)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-		-DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(CONFIGURE_WIN64)
 	@cmake --build $(B)/win64 -j$(JOBS)
 
 win32: win64
-	@$(CMAKE_CFG) -B $(B)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-		-DCMAKE_BUILD_TYPE=Release -DDUVO_WIN64_BUILD_DIR=$(B)/win64 >/dev/null
+	@$(CONFIGURE_WIN32)
 	@cmake --build $(B)/win32 -j$(JOBS)
+
+# The release: dist/DuvoPcmciaLoader-VERSION-win32.zip and -win64.zip (each: the two programs,
+# GUIDE.html, SHA256SUMS), and dist/SHA256SUMS of the two zips. Builds only what the zips hold.
+DIST ?= dist
+RELEASE := $(shell cat VERSION)
+DIST_ZIPS := $(B)/win32/dist/DuvoPcmciaLoader-$(RELEASE)-win32.zip \
+	$(B)/win64/dist/DuvoPcmciaLoader-$(RELEASE)-win64.zip
+
+dist: deps
+	@$(CONFIGURE_WIN64)
+	@$(CONFIGURE_WIN32)
+	@cmake --build $(B)/win64 --target dist_zip -j$(JOBS)
+	@cmake --build $(B)/win32 --target dist_zip -j$(JOBS)
+	@mkdir -p $(DIST)
+	@rm -f $(DIST)/DuvoPcmciaLoader-*.zip $(DIST)/SHA256SUMS
+	@cp $(DIST_ZIPS) $(DIST)/
+	@cd $(DIST) && sha256sum DuvoPcmciaLoader-*.zip >SHA256SUMS
+	@cd $(DIST) && for zip in DuvoPcmciaLoader-*.zip; do \
+		echo "$(DIST)/$$zip: $$(stat -c %s $$zip) bytes, SHA-256 $$(sha256sum $$zip | cut -d' ' -f1)"; \
+	done
 
 build: native asan win32
 

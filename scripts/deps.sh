@@ -5,11 +5,13 @@ set -euo pipefail
 
 native_pkgs=(g++ cmake make libgtest-dev valgrind clang-format clang libclang-rt-dev)
 windows_pkgs=(mingw-w64 wine wine64 fonts-wine xvfb x11-utils imagemagick)
+# The release zip: its packer, the user guide's renderer, and the unpacker its test uses.
+release_pkgs=(zip unzip cmark-gfm)
 # wine32 must be in place before the first Wine prefix is created.
 i386_pkgs=(wine32:i386)
 
 missing=()
-for p in "${native_pkgs[@]}" "${windows_pkgs[@]}" "${i386_pkgs[@]}"; do
+for p in "${native_pkgs[@]}" "${windows_pkgs[@]}" "${release_pkgs[@]}" "${i386_pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

@@ -1,7 +1,5 @@
 #include "app/duvoload/help_text.h"
 
-const char VERSION_TEXT[] = "duvoload 1.0\n";
-
 const char HELP_TEXT[] =
     "Writes files into flash blocks of the Duvo PC Card, without a window.\n"
     "\n"

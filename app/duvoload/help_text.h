@@ -1,5 +1,4 @@
-// The texts of --help and --version.
+// The text of --help.
 #pragma once
 
 extern const char HELP_TEXT[];
-extern const char VERSION_TEXT[];

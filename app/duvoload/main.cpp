@@ -13,6 +13,7 @@
 #include "app/duvoload/options.h"
 #include "app/duvoload/outcome.h"
 #include "app/duvoload/progress_line.h"
+#include "app/duvoload/version_text.h"
 
 namespace {
 
