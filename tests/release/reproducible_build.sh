@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Two builds of the same sources in two different folders must give the same release zip, byte
 # for byte: no build path, build time or owner may reach it. Each build is a fresh clone of the
-# repository's HEAD with the working tree's uncommitted changes laid over it, configured for one
+# repository's HEAD with the working tree's changes since HEAD (staged or not) laid over it, configured for one
 # target and built only as far as the zip needs (the two programs, not the tests).
 #
 #   reproducible_build.sh SOURCE_DIR TOOLCHAIN_FILE WORK_DIR
@@ -18,9 +18,10 @@ rm -rf "$work"
 
 clone_sources() {  # FOLDER
     git clone -q --no-hardlinks "$source_dir" "$1"
-    (cd "$source_dir" && git ls-files -z -m -o --exclude-standard) \
+    (cd "$source_dir" && { git diff -z --name-only --diff-filter=d HEAD
+        git ls-files -z -o --exclude-standard; }) \
         | (cd "$source_dir" && tar -c --null -T - -f -) | tar -x -C "$1" -f -
-    (cd "$source_dir" && git ls-files -z -d) | (cd "$1" && xargs -0 -r rm -f)
+    (cd "$source_dir" && git diff -z --name-only --diff-filter=D HEAD) | (cd "$1" && xargs -0 -r rm -f)
 }
 
 zips=()
