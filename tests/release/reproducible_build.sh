@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Two builds of the same sources in two different folders must give the same release zip, byte
 # for byte: no build path, build time or owner may reach it. Each build is a fresh clone of the
-# repository's HEAD with the working tree's changes since HEAD (staged or not) laid over it, configured for one
-# target and built only as far as the zip needs (the two programs, not the tests).
+# repository's HEAD with the working tree's changes since HEAD (staged or not) laid over it,
+# configured for one target and built only as far as the zip needs (the programs, not the tests).
 #
 #   reproducible_build.sh SOURCE_DIR TOOLCHAIN_FILE WORK_DIR
 set -euo pipefail
