@@ -31,6 +31,34 @@ TEST(ParseManifest, ReadsFieldsQuotesCommentsAndLineEnds) {
     EXPECT_EQ(blocks[3].origin, "manifest \"Z:\\work\\m.txt\" line 6");
 }
 
+TEST(ParseManifest, AHashSignInsideAPathIsPartOfIt) {
+    std::vector<BlockFile> blocks;
+    std::string error;
+    ASSERT_TRUE(
+        ParseManifest("2 a#1.bin\n3 \"b #2.bin\" # comment\n4 c.bin#\n", "m", &blocks, &error))
+        << error;
+    ASSERT_EQ(blocks.size(), 3u);
+    EXPECT_EQ(blocks[0].path, "a#1.bin");
+    EXPECT_EQ(blocks[1].path, "b #2.bin");
+    EXPECT_EQ(blocks[2].path, "c.bin#");
+}
+
+TEST(ParseManifest, AbsolutePathsAreTakenAsTheyAre) {
+    for (const char* path : {"C:\\x\\a.bin", "C:/x/a.bin", "z:/a.bin", "\\x\\a.bin", "/x/a.bin",
+                             "\\\\server\\share\\a.bin"}) {
+        EXPECT_TRUE(IsAbsolutePath(path)) << path;
+        std::vector<BlockFile> blocks;
+        std::string error;
+        ASSERT_TRUE(
+            ParseManifest(std::string("2 ") + path + "\n", "D:\\set\\m.txt", &blocks, &error))
+            << error;
+        EXPECT_EQ(blocks[0].path, path);
+    }
+    for (const char* path : {"a.bin", "x\\a.bin", "C:a.bin", "1:/a.bin"}) {
+        EXPECT_FALSE(IsAbsolutePath(path)) << path;
+    }
+}
+
 TEST(ParseManifest, RelativePathsFollowTheManifestsFolder) {
     const struct {
         const char* manifest;

@@ -23,6 +23,7 @@ TEST(WriteInOrder, FirstFailureOrStopDecidesAndEndsTheRun) {
         {{0, 0, 0xFFFFFFFF}, -1, 3, "WWF-"},  // no card for a later block
         {{0, 1223}, -1, 130, "WF--"},         // abandoned by a second Ctrl+C
         {{0, 0}, 2, 130, "WW--"},             // first Ctrl+C during block 2
+        {{0, 0x87025353}, 2, 1, "WF--"},      // Ctrl+C during block 2, which then fails
         {{}, 0, 130, "----"},                 // Ctrl+C before the first block
         {{0, 0, 0, 0}, 4, 0, "WWWW"},         // during the last block: all written
     };
