@@ -9,9 +9,17 @@ const char kCaption[] = "Update";
 
 void CLoaderDlg::OnUpdate() {
     CString path;
-    m_filePath.GetWindowText(path);
+    const BOOL representable = m_filePath.GetWindowTextInCodePage(path);
     if (path.IsEmpty()) {
         RefuseUpdate("Please select file!", m_filePath);
+        return;
+    }
+    // A character the ANSI code page lacks reads as '?': that path is never opened, neither as
+    // it reads nor as a look-alike that could name another file.
+    if (!representable) {
+        RefuseUpdate(
+            "File name <" + path + "> has characters outside the system's code page (shown as ?) !",
+            m_filePath);
         return;
     }
     DWORD length = 0;

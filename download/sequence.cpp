@@ -19,6 +19,8 @@ constexpr char kRequestFailedText[] = "Duvo%u failed [%08X]\n";
 constexpr char kInitFailedText[] = "Duvo%u failed to intialize [%08X]\n";
 constexpr char kNotRespondText[] = "Duvo%u not respond [%08X]\n";
 constexpr char kCancelledText[] = "Duvo%u download cancelled [%08X]\n";
+constexpr char kInUseText[] = "Duvo%u is in use by another program [%08X]\n";
+constexpr char kLockFailedText[] = "Duvo%u cannot be locked [%08X]\n";
 
 // Hands the failure to the caller while the device is still open (the dialog's box keeps it open
 // until the user has dismissed it); only then is the device closed and the code returned.
@@ -69,14 +71,20 @@ DWORD OpenAndInitialize(DWORD unit, const DownloadEvents& events, HANDLE& device
     return 0;
 }
 
-void ShowFailureBox(void* owner, const char* text, DWORD /*result*/) {
-    MessageBoxA(static_cast<HWND>(owner), text, kCaption, MB_ICONERROR | MB_OK);
+// Takes the socket's lock before anything touches the card. 0 with `lock` held; otherwise the
+// failure has been reported.
+DWORD LockSocket(DWORD unit, const DownloadEvents& events, HANDLE& lock) {
+    const DWORD error = AcquireSocketLock(unit, &lock);
+    if (error != 0) {
+        return ReportFailure(events, unit, INVALID_HANDLE_VALUE,
+                             error == ERR_SOCKET_IN_USE ? kInUseText : kLockFailedText, error,
+                             error);
+    }
+    return 0;
 }
 
-}  // namespace
-
-DWORD RunDownload(DWORD unit, const BYTE* image, DWORD length, DWORD block,
-                  std::atomic<LONG>* percent, const DownloadEvents& events) {
+DWORD DownloadOnLockedSocket(DWORD unit, const BYTE* image, DWORD length, DWORD block,
+                             std::atomic<LONG>* percent, const DownloadEvents& events) {
     HANDLE device = INVALID_HANDLE_VALUE;
     DWORD registerBase = 0;
     if (const DWORD error = OpenAndInitialize(unit, events, device, registerBase); error != 0) {
@@ -100,7 +108,7 @@ DWORD RunDownload(DWORD unit, const BYTE* image, DWORD length, DWORD block,
     return 0;
 }
 
-DWORD ProbeCard(DWORD unit, DWORD* registerBase, const DownloadEvents& events) {
+DWORD ProbeLockedSocket(DWORD unit, DWORD* registerBase, const DownloadEvents& events) {
     HANDLE device = INVALID_HANDLE_VALUE;
     DWORD base = 0;
     if (const DWORD error = OpenAndInitialize(unit, events, device, base); error != 0) {
@@ -109,6 +117,33 @@ DWORD ProbeCard(DWORD unit, DWORD* registerBase, const DownloadEvents& events) {
     CloseHandle(device);
     *registerBase = base;
     return 0;
+}
+
+void ShowFailureBox(void* owner, const char* text, DWORD /*result*/) {
+    MessageBoxA(static_cast<HWND>(owner), text, kCaption, MB_ICONERROR | MB_OK);
+}
+
+}  // namespace
+
+DWORD RunDownload(DWORD unit, const BYTE* image, DWORD length, DWORD block,
+                  std::atomic<LONG>* percent, const DownloadEvents& events) {
+    HANDLE lock = nullptr;
+    if (const DWORD error = LockSocket(unit, events, lock); error != 0) {
+        return error;
+    }
+    const DWORD result = DownloadOnLockedSocket(unit, image, length, block, percent, events);
+    ReleaseSocketLock(lock);
+    return result;
+}
+
+DWORD ProbeCard(DWORD unit, DWORD* registerBase, const DownloadEvents& events) {
+    HANDLE lock = nullptr;
+    if (const DWORD error = LockSocket(unit, events, lock); error != 0) {
+        return error;
+    }
+    const DWORD result = ProbeLockedSocket(unit, registerBase, events);
+    ReleaseSocketLock(lock);
+    return result;
 }
 
 DWORD DownloadImage(HWND owner, const BYTE* image, DWORD length, DWORD block,

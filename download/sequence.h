@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "download/download_events.h"
+#include "download/socket_lock.h"
 
 inline constexpr DWORD ERR_NO_READY_REPLY = 0x05419368;
 inline constexpr DWORD ERR_TRANSFER_FAILED = 0x87025353;
@@ -17,14 +18,17 @@ inline constexpr DWORD ERR_DOWNLOAD_CANCELLED = 1223;
 inline constexpr std::size_t ERROR_TEXT_SIZE = 2048;
 extern char g_errorText[ERROR_TEXT_SIZE];
 
-// Runs one download of `image` into `block` on the card in socket `unit` (device \\.\duvoN).
-// 0 on success; on failure formats the text into g_errorText, hands it to `events.failed` while
-// the device is still open, then closes the device and returns the failure's code.
+// Runs one download of `image` into `block` on the card in socket `unit` (device \\.\duvoN),
+// holding the socket's lock from before the open to after the close. 0 on success; on failure
+// formats the text into g_errorText, hands it to `events.failed` while the device is still open,
+// then closes the device and returns the failure's code. A socket in use gives ERR_SOCKET_IN_USE
+// without the device ever being opened.
 DWORD RunDownload(DWORD unit, const BYTE* image, DWORD length, DWORD block,
                   std::atomic<LONG>* percent, const DownloadEvents& events);
 
-// Opens the card in socket `unit`, reads its information and initialises it, then closes it.
-// 0 with `*registerBase` set when the card answers; failures as for RunDownload.
+// Opens the card in socket `unit`, reads its information and initialises it, then closes it,
+// under the socket's lock. 0 with `*registerBase` set when the card answers; failures as for
+// RunDownload.
 DWORD ProbeCard(DWORD unit, DWORD* registerBase, const DownloadEvents& events);
 
 // The dialog's download, on the card in socket 0. 0 on success; on failure shows a message box

@@ -77,6 +77,13 @@ std::vector<DownloadSeed> DownloadSeeds() {
     add("four-wrong-replies", 200, [&](DownloadInput&, CardScript& s) {
         s.dataReplies = {{0, nack}, {1, nack}, {2, Packet(0xF7, "RxOK")}, {3, nack}};
     });
+    // Replies that differ from the expected text only in its last letter.
+    add("ack-last-letter-differs", 200, [&](DownloadInput&, CardScript& s) {
+        const Bytes almost = Packet(0xF2, "RxO?");
+        s.dataReplies = {{0, ack}, {1, almost}, {2, almost}, {3, almost}, {4, almost}};
+    });
+    add("flash-done-last-letter-differs", 100,
+        [](DownloadInput&, CardScript& s) { s.flashDone = Packet(0xF7, "DON?"); });
     add("silent-after-first-chunk", 400,
         [](DownloadInput&, CardScript& s) { s.silentFromDataPacket = 1; });
     add("flash-never-done", 128, [](DownloadInput&, CardScript& s) { s.flashNeverDone = true; });

@@ -9,17 +9,17 @@
 //   RegisterBase         register number of REG_DATA; CardInfo bytes 32-35           0x2C0
 //   ProgrammingTimeMs    card time from PKT_END to PKT_FLASH_DONE                    30
 //   ExtendedWait         0/1: ready magic "DUVORDYORN" instead of "DUVORDYANG"       0
-//   RequestReply         ReplyFault 0-5 for the ready reply                          0 (proper)
+//   RequestReply         ReplyFault 0-6 for the ready reply                          0 (proper)
 //   RequestReplyCode     0-255: packet code of a RequestReply = 2 (wrong code)       0xF2
 //   RequestReplyLength   0-65535: ready reply length; shorter cuts, longer pads      12
 //   ReadyMagic (string)  up to 10 characters replacing the magic; empty = none       empty
 //   PendingPacketLength  0-65535: junk card packet pending at every open; 0 = none   0
-//   AckReply             ReplyFault 0-5 for the acknowledgement of AckFaultChunk     0 (proper)
+//   AckReply             ReplyFault 0-6 for the acknowledgement of AckFaultChunk     0 (proper)
 //   AckFaultChunk        chunk index (offset / 128) that AckReply hits              0xFFFFFFFF
 //   AckFaultAttempts     how many attempts at that chunk AckReply hits               0
 //   SilentAfterChunk     no reply to data packets of this chunk index or later       0xFFFFFFFF
 //   ReplyExtraBytes      0-65535: zero bytes appended to every full-layout reply     0
-//   Flash                FlashFault 0-4: how programming ends                        0 (normal)
+//   Flash                FlashFault 0-5: how programming ends                        0 (normal)
 //   FlashDonePolls       Flash = 2: PKT_FLASH_DONE at this status read after END     0
 //   LateAcks             acknowledgements announced after PKT_END, before DONE       0
 //   FailRequestIndex     driver request index (from 0 at each open) that fails       0xFFFFFFFF
@@ -28,9 +28,10 @@
 //   CardInfoBytes        0-176: bytes of CardInfo written                            176
 //   RefuseHostPackets    0/1: STATUS_HOST_WRITE never set                            0
 //
-// ReplyFault: 0 proper, 1 silent, 2 wrong code, 3 wrong text, 4 length 0, 5 only code and 0x00.
+// ReplyFault: 0 proper, 1 silent, 2 wrong code, 3 wrong text, 4 length 0, 5 only code and 0x00,
+// 6 the text's last letter changed to '?' ("RxO?", "DUVORDYAN?").
 // FlashFault: 0 after ProgrammingTimeMs, 1 never, 2 after FlashDonePolls, 3 two bytes F7 00,
-// 4 code F7 with the text "FAIL".
+// 4 code F7 with the text "FAIL", 5 code F7 with the text "DON?".
 #include "virtualcard/card_model.h"
 
 namespace virtualcard {
@@ -58,6 +59,7 @@ constexpr uint8_t kPktEnd = 0xF6;
 constexpr uint8_t kPktFlashDone = 0xF7;
 constexpr uint8_t kWrongAckCode = kPktFlashDone;
 constexpr uint8_t kJunkByte = 0xEE;
+constexpr uint8_t kChangedLetter = '?';  // replaces the last letter of a reply's text
 
 constexpr uint32_t kRequestLength = 10;
 constexpr uint32_t kReadyReplyLength = 12;
@@ -176,7 +178,7 @@ constexpr ConfigEntry kConfigTable[] = {
     {"RegisterBase", 0, kAny, [](CardConfig& c, uint32_t v) { c.registerBase = v; }},
     {"ProgrammingTimeMs", 0, kAny, [](CardConfig& c, uint32_t v) { c.programmingTimeMs = v; }},
     {"ExtendedWait", 0, 1, [](CardConfig& c, uint32_t v) { c.extendedWait = v != 0; }},
-    {"RequestReply", 0, 5,
+    {"RequestReply", 0, 6,
      [](CardConfig& c, uint32_t v) { c.faults.requestReply = static_cast<ReplyFault>(v); }},
     {"RequestReplyCode", 0, 0xFF,
      [](CardConfig& c, uint32_t v) { c.faults.requestReplyCode = static_cast<uint8_t>(v); }},
@@ -184,14 +186,14 @@ constexpr ConfigEntry kConfigTable[] = {
      [](CardConfig& c, uint32_t v) { c.faults.requestReplyLength = v; }},
     {"PendingPacketLength", 0, kMaxPacketLength,
      [](CardConfig& c, uint32_t v) { c.faults.pendingPacketLength = v; }},
-    {"AckReply", 0, 5,
+    {"AckReply", 0, 6,
      [](CardConfig& c, uint32_t v) { c.faults.ackReply = static_cast<ReplyFault>(v); }},
     {"AckFaultChunk", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.ackFaultChunk = v; }},
     {"AckFaultAttempts", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.ackFaultAttempts = v; }},
     {"SilentAfterChunk", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.silentAfterChunk = v; }},
     {"ReplyExtraBytes", 0, kMaxPacketLength,
      [](CardConfig& c, uint32_t v) { c.faults.replyExtraBytes = v; }},
-    {"Flash", 0, 4, [](CardConfig& c, uint32_t v) { c.faults.flash = static_cast<FlashFault>(v); }},
+    {"Flash", 0, 5, [](CardConfig& c, uint32_t v) { c.faults.flash = static_cast<FlashFault>(v); }},
     {"FlashDonePolls", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.flashDonePolls = v; }},
     {"LateAcks", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.lateAcks = v; }},
     {"FailRequestIndex", 0, kAny, [](CardConfig& c, uint32_t v) { c.faults.failRequestIndex = v; }},
@@ -614,6 +616,9 @@ void CardModel::AnnounceReadyReply() {
         magic = faults.readyMagic;
     }
     CopyText(head + 2, magic, kMagicLength);
+    if (faults.requestReply == ReplyFault::kLastLetter) {
+        head[2 + kMagicLength - 1] = kChangedLetter;
+    }
     const uint32_t length = faults.requestReplyLength;
     Announce(head, Min(length, kReadyReplyLength), length + faults.replyExtraBytes, 0);
 }
@@ -677,6 +682,9 @@ void CardModel::AnnounceAck(ReplyFault fault, const char* text) {
         text = "RxNG";
     }
     CopyText(head + 2, text, 4);
+    if (fault == ReplyFault::kLastLetter) {
+        head[kAckLength - 1] = kChangedLetter;
+    }
     AnnounceFullReply(head, kAckLength);
 }
 
@@ -721,6 +729,8 @@ void CardModel::AnnounceFlashDone() {
     uint8_t head[kAckLength] = {kPktFlashDone, 0, 'D', 'O', 'N', 'E'};
     if (config_.faults.flash == FlashFault::kWrongText) {
         CopyText(head + 2, "FAIL", 4);
+    } else if (config_.faults.flash == FlashFault::kLastLetter) {
+        head[kAckLength - 1] = kChangedLetter;
     }
     if (config_.faults.flash == FlashFault::kTwoBytes) {
         Announce(head, 2, 2, 0);

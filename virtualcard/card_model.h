@@ -27,12 +27,13 @@ inline constexpr uint32_t kNever = 0xFFFFFFFF;  // "no such index" in the fault 
 
 // How the card answers one kind of packet.
 enum class ReplyFault : uint32_t {
-    kNone = 0,       // the proper reply
-    kSilent = 1,     // no reply at all
-    kWrongCode = 2,  // the proper layout with another packet code
-    kWrongText = 3,  // the proper code with another text
-    kEmpty = 4,      // a packet of length 0
-    kShort = 5,      // a packet of only its first two bytes (code and 0x00)
+    kNone = 0,        // the proper reply
+    kSilent = 1,      // no reply at all
+    kWrongCode = 2,   // the proper layout with another packet code
+    kWrongText = 3,   // the proper code with another text
+    kEmpty = 4,       // a packet of length 0
+    kShort = 5,       // a packet of only its first two bytes (code and 0x00)
+    kLastLetter = 6,  // the proper code with the text's last letter changed: "RxO?"
 };
 
 enum class FlashFault : uint32_t {
@@ -41,6 +42,7 @@ enum class FlashFault : uint32_t {
     kAfterPolls = 2,  // PKT_FLASH_DONE announced at the flashDonePolls-th status read after PKT_END
     kTwoBytes = 3,    // completion answered with the two bytes 0xF7 0x00
     kWrongText = 4,   // completion answered with code 0xF7 and the text "FAIL" for "DONE"
+    kLastLetter = 5,  // completion answered with code 0xF7 and the text "DON?"
 };
 
 struct FaultPlan {

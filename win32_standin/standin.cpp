@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace win32_standin {
 namespace {
@@ -19,7 +20,10 @@ constexpr std::size_t kMaxPostedMessages = 256;
 constexpr std::size_t kMaxCreateFileCalls = 64;
 constexpr std::size_t kMaxCloseHandleCalls = 64;
 constexpr uintptr_t kFirstHandleValue = 0x1000;  // far from null and INVALID_HANDLE_VALUE
-constexpr std::size_t kWsprintfLimit = 1024;     // wsprintfA writes at most this many bytes
+constexpr std::size_t kMaxMutexes = 8;
+constexpr std::size_t kMaxMutexHandles = 16;
+constexpr uintptr_t kFirstMutexHandleValue = 0x2000;
+constexpr std::size_t kWsprintfLimit = 1024;  // wsprintfA writes at most this many bytes
 
 struct Registration {
     char path[kPathCapacity];
@@ -37,8 +41,19 @@ struct Record {
     std::span<const T> View() const { return {entries.data(), count < N ? count : N}; }
 };
 
+struct NamedMutex {
+    char name[kPathCapacity];
+    bool used;
+    std::size_t handles;    // this program's open handles
+    std::thread::id owner;  // the owning thread of this program; none when not owned here
+    std::size_t recursion;  // waits of the owner not yet released
+    MutexElsewhere elsewhere;
+};
+
 struct State {
     std::array<Registration, kMaxDevices> devices{};
+    std::array<NamedMutex, kMaxMutexes> mutexes{};
+    std::array<NamedMutex*, kMaxMutexHandles> mutexHandles{};  // slot i: kFirstMutexHandleValue + i
     std::array<Device*, kMaxHandles> handles{};  // slot i is handle kFirstHandleValue + i
     std::atomic<uint64_t> nowUs{0};
     std::atomic<uint64_t> sleeps{0};
@@ -66,6 +81,39 @@ Registration* FindRegistration(const char* path) {
         if (r.device != nullptr && std::strcmp(r.path, path) == 0) return &r;
     }
     return nullptr;
+}
+
+NamedMutex* FindMutex(const char* name) {
+    for (NamedMutex& m : Global().mutexes) {
+        if (m.used && std::strcmp(m.name, name) == 0) return &m;
+    }
+    return nullptr;
+}
+
+NamedMutex& AddMutex(const char* name) {
+    for (NamedMutex& m : Global().mutexes) {
+        if (!m.used) {
+            m = NamedMutex{};
+            CopyText(m.name, sizeof m.name, name);
+            m.used = true;
+            return m;
+        }
+    }
+    std::fprintf(stderr, "win32_standin: too many named mutexes\n");
+    std::abort();
+}
+
+// A mutex that neither this program nor another one holds a handle to is gone.
+void ForgetIfUnused(NamedMutex& m) {
+    if (m.handles == 0 && m.elsewhere == MutexElsewhere::None) m.used = false;
+}
+
+NamedMutex* MutexOfHandle(HANDLE handle) {
+    const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+    if (value < kFirstMutexHandleValue || value >= kFirstMutexHandleValue + kMaxMutexHandles) {
+        return nullptr;
+    }
+    return Global().mutexHandles[value - kFirstMutexHandleValue];
 }
 
 // The slot of an open handle, or -1.
@@ -151,9 +199,31 @@ std::size_t OpenHandleCount() {
     return count;
 }
 
+void SetMutexElsewhere(const char* name, MutexElsewhere state) {
+    NamedMutex* m = FindMutex(name);
+    if (m == nullptr) m = &AddMutex(name);
+    m->elsewhere = state;
+    ForgetIfUnused(*m);
+}
+
+bool MutexOwnedHere(const char* name) {
+    const NamedMutex* m = FindMutex(name);
+    return m != nullptr && m->owner != std::thread::id{};
+}
+
+std::size_t OpenMutexHandleCount() {
+    std::size_t count = 0;
+    for (NamedMutex* m : Global().mutexHandles) {
+        if (m != nullptr) ++count;
+    }
+    return count;
+}
+
 void Reset() {
     State& s = Global();
     s.handles.fill(nullptr);
+    s.mutexes.fill(NamedMutex{});
+    s.mutexHandles.fill(nullptr);
     s.nowUs = 0;
     s.sleeps = 0;
     s.messageBoxes.count = 0;
@@ -223,6 +293,17 @@ BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBu
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+    if (NamedMutex* m = MutexOfHandle(hObject)) {
+        // Closing does not release ownership; the mutex goes with its last handle.
+        Global().mutexHandles[reinterpret_cast<uintptr_t>(hObject) - kFirstMutexHandleValue] =
+            nullptr;
+        if (--m->handles == 0) {
+            m->owner = {};
+            m->recursion = 0;
+            ForgetIfUnused(*m);
+        }
+        return TRUE;
+    }
     const int slot = HandleSlot(hObject);
     Global().closeHandleCalls.Add(CloseHandleCall{hObject, slot >= 0});
     if (slot < 0) {
@@ -230,6 +311,78 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
         return FALSE;
     }
     Global().handles[slot] = nullptr;
+    return TRUE;
+}
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {
+    if (lpName == nullptr) {
+        std::fprintf(stderr, "win32_standin: only named mutexes are supported\n");
+        std::abort();
+    }
+    NamedMutex* m = FindMutex(lpName);
+    if (m != nullptr && m->elsewhere == MutexElsewhere::OtherUser) {
+        t_lastError = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    if (m != nullptr && m->elsewhere == MutexElsewhere::OtherKind) {
+        t_lastError = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    const bool existed = m != nullptr;
+    if (m == nullptr) m = &AddMutex(lpName);
+    for (std::size_t slot = 0; slot < kMaxMutexHandles; ++slot) {
+        if (Global().mutexHandles[slot] == nullptr) {
+            Global().mutexHandles[slot] = m;
+            ++m->handles;
+            if (bInitialOwner && !existed) {
+                m->owner = std::this_thread::get_id();
+                m->recursion = 1;
+            }
+            t_lastError = existed ? ERROR_ALREADY_EXISTS : 0;
+            return reinterpret_cast<HANDLE>(kFirstMutexHandleValue + slot);
+        }
+    }
+    std::fprintf(stderr, "win32_standin: too many open mutex handles\n");
+    std::abort();
+}
+
+// Nothing else runs while a wait lasts: a mutex held elsewhere stays held, and the wait times
+// out once its time has passed on the virtual clock.
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    NamedMutex* m = MutexOfHandle(hHandle);
+    if (m == nullptr) {
+        t_lastError = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
+    }
+    const std::thread::id self = std::this_thread::get_id();
+    const bool heldElsewhere =
+        m->elsewhere == MutexElsewhere::Held || (m->owner != std::thread::id{} && m->owner != self);
+    if (heldElsewhere) {
+        if (dwMilliseconds == INFINITE) {
+            std::fprintf(stderr, "win32_standin: an endless wait for a mutex held elsewhere\n");
+            std::abort();
+        }
+        Global().nowUs += static_cast<uint64_t>(dwMilliseconds) * 1000;
+        return WAIT_TIMEOUT;
+    }
+    const bool abandoned = m->elsewhere == MutexElsewhere::Abandoned;
+    m->elsewhere = MutexElsewhere::None;
+    m->owner = self;
+    ++m->recursion;
+    return abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
+}
+
+BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
+    NamedMutex* m = MutexOfHandle(hMutex);
+    if (m == nullptr) {
+        t_lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    if (m->owner != std::this_thread::get_id()) {
+        t_lastError = ERROR_NOT_OWNER;
+        return FALSE;
+    }
+    if (--m->recursion == 0) m->owner = {};
     return TRUE;
 }
 

@@ -62,8 +62,24 @@ struct CloseHandleCall {
     bool known;  // the handle was open
 };
 
+// Named mutexes (CreateMutexA, WaitForSingleObject, ReleaseMutex, CloseHandle) are this
+// program's own: owned by one of its threads, recursively, until released; gone with the last
+// handle. What other programs do with a name is set by the test:
+enum class MutexElsewhere {
+    None,       // no other program has the name
+    Held,       // another program owns the mutex: a wait here times out
+    Abandoned,  // its owner ended without releasing it: the next wait gets WAIT_ABANDONED
+    OtherUser,  // another user's program made it: CreateMutexA fails with ERROR_ACCESS_DENIED
+    OtherKind,  // an object of another kind has the name: ERROR_INVALID_HANDLE
+};
+void SetMutexElsewhere(const char* name, MutexElsewhere state);
+// True while a thread of this program owns the mutex of that name.
+bool MutexOwnedHere(const char* name);
+std::size_t OpenMutexHandleCount();
+
 // Records in call order. Each kind keeps its first calls up to a fixed capacity (no allocation,
-// so the benchmark can count allocations); the Total functions count every call.
+// so the benchmark can count allocations); the Total functions count every call. Closes of mutex
+// handles are not recorded with those of devices.
 std::span<const MessageBoxCall> MessageBoxes();
 std::span<const PostedMessage> PostedMessages();
 std::span<const CreateFileCall> CreateFileCalls();
@@ -75,12 +91,12 @@ std::size_t TotalPostedMessages();
 using PostHook = void (*)(void* context, const PostedMessage& message);
 void SetPostHook(PostHook hook, void* context);
 
-// How often CloseHandle was called with `handle`, and how many handles are open now.
+// How often CloseHandle was called with `handle`, and how many device handles are open now.
 std::size_t CloseCount(HANDLE handle);
 std::size_t OpenHandleCount();
 
-// Clears the clock, the records, the open handles and this thread's last error. Registered
-// devices stay registered: their owners unregister them.
+// Clears the clock, the records, the open handles, the mutexes and this thread's last error.
+// Registered devices stay registered: their owners unregister them.
 void Reset();
 
 }  // namespace win32_standin

@@ -1,5 +1,6 @@
 // The --log file: opened for appending before the card is touched, one line written and flushed
-// to the disk at a time.
+// to the disk at a time, every write checked. The first line that cannot be kept is reported on
+// stderr once, with the system's reason; the log then takes no further line.
 #pragma once
 
 #include <windows.h>
@@ -13,12 +14,17 @@ class CBlockLog {
     CBlockLog(const CBlockLog&) = delete;
     CBlockLog& operator=(const CBlockLog&) = delete;
 
-    // Opens (or creates) `path` for appending; false with the reason in `error`.
+    // Opens (or creates) `path` (UTF-8) for appending; false with the reason in `error`.
     bool Open(const std::string& path, std::string* error);
     bool IsOpen() const { return m_file != INVALID_HANDLE_VALUE; }
-    // Appends `line` and a CRLF, then flushes it to the disk.
-    void Append(const std::string& line);
+    // Appends `line` and a CRLF and flushes it to the disk. True when there is no log, or the
+    // whole line reached the disk.
+    bool Append(const std::string& line);
 
   private:
+    bool Fail(const char* what);
+
     HANDLE m_file = INVALID_HANDLE_VALUE;
+    std::string m_path;
+    bool m_failed = false;
 };

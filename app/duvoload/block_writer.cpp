@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/duvoload/console_text.h"
 #include "app/duvoload/interruption.h"
+#include "app/duvoload/local_time.h"
 #include "app/duvoload/outcome.h"
 #include "app/duvoload/progress_line.h"
+#include "app/duvoload/run_record.h"
 #include "app/duvoload/write_order.h"
 #include "download/sequence.h"
 
@@ -34,6 +37,7 @@ class CStopwatch {
 
 // What one download's events need: the progress line, the clock and the failure's text.
 struct BlockRun {
+    unsigned slot;
     int block;
     CProgressLine* progress;
     const CStopwatch* clock;
@@ -55,10 +59,24 @@ void OnProgress(void* context, const DownloadProgress& update) {
     }
 }
 
-void OnFailed(void* context, const char* text, DWORD /*result*/) {
+// The failure's text on stderr, as the dialog's box would show it; a device that cannot be opened
+// gets a hint of what to check.
+void ShowFailure(unsigned slot, const char* text, DWORD result) {
+    WriteText(StdStream::Err, text);
+    if (result == ERR_OPEN_FAILED) {
+        char hint[160];
+        std::snprintf(hint, sizeof hint,
+                      "duvoload: hint: no card driver answers at \\\\.\\duvo%u; is the card in "
+                      "socket %u, and is its driver started?",
+                      slot, slot);
+        WriteLine(StdStream::Err, hint);
+    }
+}
+
+void OnFailed(void* context, const char* text, DWORD result) {
     auto* run = static_cast<BlockRun*>(context);
     run->progress->Finish();
-    std::fputs(text, stderr);
+    ShowFailure(run->slot, text, result);
     run->failureText = text;
     if (!run->failureText.empty() && run->failureText.back() == '\n') {
         run->failureText.pop_back();
@@ -80,8 +98,9 @@ DownloadEvents EventsFor(BlockRun* run) {
 
 BlockOutcome WriteOne(const WriteSettings& settings, const PlannedBlock& planned) {
     CProgressLine progress(settings.quiet, settings.console);
+    const std::string started = LocalTimeNow();
     const CStopwatch clock;
-    BlockRun run{planned.block, &progress, &clock, {}};
+    BlockRun run{settings.slot, planned.block, &progress, &clock, {}};
     std::atomic<LONG> percent{0};
     const auto length = static_cast<DWORD>(planned.image.bytes.size());
     const DWORD result = RunDownload(settings.slot, planned.image.bytes.data(), length,
@@ -94,13 +113,8 @@ BlockOutcome WriteOne(const WriteSettings& settings, const PlannedBlock& planned
     outcome.status = result == 0 ? BlockStatus::Written : BlockStatus::Failed;
     outcome.code = result;
     outcome.text = run.failureText;
+    outcome.started = started;
     return outcome;
-}
-
-std::string LocalTimeNow() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return IsoLocalTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
 }
 
 }  // namespace
@@ -118,27 +132,26 @@ int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& 
     steps.write = [&](std::size_t i) { return WriteOne(settings, plan[i]); };
     steps.stopRequested = StopRequested;
     steps.report = [&](std::size_t i, const BlockOutcome& outcome) {
-        outcomes[i] = outcome;
-        log.Append(LogLine(LocalTimeNow(), settings.slot, plan[i].fullPath, plan[i].image.sha256,
-                           outcome));
+        return RecordBlockOutcome(settings.slot, log, plan[i].fullPath, plan[i].image.sha256,
+                                  outcome);
     };
-    const int exitCode = WriteInOrder(outcomes, steps);
-    for (const BlockOutcome& outcome : outcomes) {
-        std::printf("%s\n", ResultLine(outcome).c_str());
-    }
-    std::fflush(stdout);
-    return exitCode;
+    return WriteInOrder(outcomes, steps);
 }
 
 int ProbeSlot(unsigned slot) {
     DownloadEvents events;
-    events.failed = [](void*, const char* text, DWORD) { std::fputs(text, stderr); };
+    events.context = &slot;
+    events.failed = [](void* context, const char* text, DWORD result) {
+        ShowFailure(*static_cast<unsigned*>(context), text, result);
+    };
     DWORD registerBase = 0;
     const DWORD result = ProbeCard(slot, &registerBase, events);
     if (result != 0) {
         return ExitCodeForFailure(result);
     }
-    std::printf("slot %u: register base 0x%08lX\n", slot, registerBase);
-    std::fflush(stdout);
+    char line[64];
+    std::snprintf(line, sizeof line, "slot %u: register base 0x%08lX", slot,
+                  static_cast<unsigned long>(registerBase));
+    WriteLine(StdStream::Out, line);
     return EXIT_ALL_WRITTEN;
 }

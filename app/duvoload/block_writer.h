@@ -1,5 +1,5 @@
-// Writes the checked blocks one after the other, each in one download of its own, and reports
-// what became of every block named.
+// Writes the checked blocks one after the other, each in one download of its own, and records
+// what became of every block named as soon as it is known.
 #pragma once
 
 #include <string>
@@ -20,8 +20,8 @@ struct WriteSettings {
     bool console = false;  // stderr is a console
 };
 
-// Writes `plan` in order, stops at the first failure or interruption, prints one result line per
-// block on stdout and appends one log line per block. Returns the exit code.
+// Writes `plan` in order, stops at the first failure, interruption or lost log line, and
+// records each block's outcome (stdout and log) as soon as it is known. Returns the exit code.
 int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& plan,
                 CBlockLog& log);
 

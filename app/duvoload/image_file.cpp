@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/duvoload/file_open.h"
 #include "app/duvoload/sha256.h"
 
 namespace {
@@ -12,7 +13,11 @@ namespace {
 // Reads at most `limit` bytes of `path` into `bytes`; false with the reason on failure.
 bool ReadUpTo(const std::string& path, std::size_t limit, std::vector<unsigned char>* bytes,
               std::string* reason) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (IsFolder(path)) {
+        *reason = "\"" + path + "\" is a folder";
+        return false;
+    }
+    std::FILE* file = OpenForReading(path);
     if (file == nullptr) {
         *reason = std::string("cannot open \"") + path + "\": " + std::strerror(errno);
         return false;
@@ -25,7 +30,6 @@ bool ReadUpTo(const std::string& path, std::size_t limit, std::vector<unsigned c
         bytes->insert(bytes->end(), buffer, buffer + got);
         if (got < want) break;
     }
-    // A directory opens on some systems and then fails to read.
     const bool failed = std::ferror(file) != 0;
     const int readErrno = errno;
     std::fclose(file);
@@ -49,6 +53,12 @@ bool LoadImageFile(const BlockFile& entry, LoadedImage* image, std::string* erro
         *error = entry.origin + ": \"" + entry.path +
                  "\" is too large: an image must be shorter than " +
                  std::to_string(IMAGE_LENGTH_LIMIT) + " bytes";
+        return false;
+    }
+    // An image without a single chunk writes nothing: its download fails (the card is not waited
+    // for) or, with the extended wait, leaves the block as it was.
+    if (image->bytes.empty()) {
+        *error = entry.origin + ": \"" + entry.path + "\" is empty";
         return false;
     }
     image->sha256 = Sha256Hex(image->bytes.data(), image->bytes.size());

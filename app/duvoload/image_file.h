@@ -12,9 +12,9 @@ struct LoadedImage {
     std::string sha256;  // lower-case hex of `bytes`
 };
 
-// Reads `entry.path` whole, refuses a file that cannot be read, one of IMAGE_LENGTH_LIMIT bytes or
-// more, and one whose hash differs from `entry.sha256` where that is given. On failure `error`
-// names the entry's origin and the reason.
+// Reads `entry.path` whole, refuses a folder, a file that cannot be read, an empty one, one of
+// IMAGE_LENGTH_LIMIT bytes or more, and one whose hash differs from `entry.sha256` where that is
+// given. On failure `error` names the entry's origin and the reason.
 bool LoadImageFile(const BlockFile& entry, LoadedImage* image, std::string* error);
 
 // Reads a whole text file (the manifest); false with `error` set when it cannot be read.

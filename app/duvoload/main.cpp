@@ -1,41 +1,58 @@
-// duvoload: the console loader. Checks every argument, the manifest, every file and the log
-// before the card is touched; then writes the blocks one download each.
+// duvoload: the console loader. Checks every argument, opens the log, then checks the manifest
+// and every file before the card is touched; then writes the blocks one download each. Names
+// come from the wide command line and stay Unicode (UTF-8) to the file system and back.
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/duvoload/block_writer.h"
+#include "app/duvoload/console_text.h"
 #include "app/duvoload/help_text.h"
 #include "app/duvoload/interruption.h"
 #include "app/duvoload/manifest.h"
 #include "app/duvoload/options.h"
 #include "app/duvoload/outcome.h"
-#include "app/duvoload/progress_line.h"
+#include "app/duvoload/run_record.h"
+#include "app/duvoload/unicode_text.h"
 #include "app/duvoload/version_text.h"
 
 namespace {
 
+// One line on stderr; whatever the user gave that it repeats is shown with its control
+// characters escaped.
 int Refuse(const std::string& message) {
-    std::fprintf(stderr, "duvoload: %s\n", message.c_str());
+    WriteLine(StdStream::Err, EscapeControls("duvoload: " + message));
     return EXIT_USAGE;
 }
 
 std::string FullPathOf(const std::string& path) {
-    char full[MAX_PATH * 4];
-    const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    return length > 0 && length < sizeof full ? std::string(full, length) : path;
+    const std::u16string name = Utf16FromUtf8(path);
+    const std::wstring wide(name.begin(), name.end());
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD length =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length =
+            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    std::string utf8;
+    if (length == 0 || length >= full.size() ||
+        !AppendUtf8FromUtf16(std::u16string(full.begin(), full.begin() + length), &utf8)) {
+        return path;
+    }
+    return utf8;
 }
 
 bool ReadManifest(Options* options, std::string* error) {
-    std::string text;
+    std::string bytes;
     std::string reason;
-    if (!ReadTextFile(options->manifestPath, &text, &reason)) {
+    if (!ReadTextFile(options->manifestPath, &bytes, &reason)) {
         *error = "option --manifest: " + reason;
         return false;
     }
-    return ParseManifest(text, options->manifestPath, &options->blocks, error);
+    return ParseManifest(bytes, options->manifestPath, &options->blocks, error);
 }
 
 bool LoadPlan(const Options& options, std::vector<PlannedBlock>* plan, std::string* error) {
@@ -49,16 +66,34 @@ bool LoadPlan(const Options& options, std::vector<PlannedBlock>* plan, std::stri
     return true;
 }
 
+// The log's lines of a run refused once its blocks are known: those read so far with their
+// bytes and hash.
+std::vector<RefusedBlock> RefusedBlocks(const Options& options,
+                                        const std::vector<PlannedBlock>& plan) {
+    std::vector<RefusedBlock> refused;
+    for (std::size_t i = 0; i < options.blocks.size(); ++i) {
+        RefusedBlock line;
+        line.block = options.blocks[i].block;
+        line.fullPath = FullPathOf(options.blocks[i].path);
+        if (i < plan.size()) {
+            line.bytes = std::to_string(plan[i].image.bytes.size());
+            line.sha256 = plan[i].image.sha256;
+        }
+        refused.push_back(line);
+    }
+    return refused;
+}
+
 int Run(const std::vector<std::string>& args) {
     Options options;
     std::string error;
     if (!ParseArguments(args, &options, &error)) return Refuse(error);
     switch (options.action) {
         case Action::Help:
-            std::fputs(HELP_TEXT, stdout);
+            WriteText(StdStream::Out, HELP_TEXT);
             return EXIT_ALL_WRITTEN;
         case Action::Version:
-            std::fputs(VERSION_TEXT, stdout);
+            WriteText(StdStream::Out, VERSION_TEXT);
             return EXIT_ALL_WRITTEN;
         case Action::Probe:
             return ProbeSlot(options.slot);
@@ -67,12 +102,19 @@ int Run(const std::vector<std::string>& args) {
     }
     // From here on Ctrl+C stops the run in order: before any block, all are not attempted.
     InstallInterruptionHandler();
-    if (!options.manifestPath.empty() && !ReadManifest(&options, &error)) return Refuse(error);
-    std::vector<PlannedBlock> plan;
-    if (!LoadPlan(options, &plan, &error)) return Refuse(error);
+    // Opened first, so that a run refused from here on is on record.
     CBlockLog log;
     if (!options.logPath.empty() && !log.Open(options.logPath, &error)) return Refuse(error);
-    const WriteSettings settings{options.slot, options.quiet, StderrIsConsole()};
+    if (!options.manifestPath.empty() && !ReadManifest(&options, &error)) {
+        RecordRefusedRun(options.slot, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error);
+        return Refuse(error);
+    }
+    std::vector<PlannedBlock> plan;
+    if (!LoadPlan(options, &plan, &error)) {
+        RecordRefusedRun(options.slot, log, RefusedBlocks(options, plan), error);
+        return Refuse(error);
+    }
+    const WriteSettings settings{options.slot, options.quiet, IsConsole(StdStream::Err)};
     const int exitCode = WriteBlocks(settings, plan, log);
     NoteRunFinished();
     return exitCode;
@@ -80,7 +122,16 @@ int Run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        std::string utf8;
+        if (!AppendUtf8FromUtf16(std::u16string(arg.begin(), arg.end()), &utf8)) {
+            return Refuse("argument " + std::to_string(i) +
+                          " is not valid Unicode text (a lone surrogate)");
+        }
+        args.push_back(utf8);
+    }
     return Run(args);
 }

@@ -1,6 +1,9 @@
 #include "app/duvoload/manifest.h"
 
 #include <cctype>
+#include <cstdio>
+
+#include "app/duvoload/unicode_text.h"
 
 namespace {
 
@@ -49,8 +52,87 @@ bool ParseHash(const std::string& text, std::string* hash) {
     return true;
 }
 
+std::string LineOrigin(const std::string& manifestPath, int number) {
+    return "manifest \"" + manifestPath + "\" line " + std::to_string(number);
+}
+
+int LineAt(const std::string& text, std::size_t at) {
+    int line = 1;
+    for (std::size_t i = 0; i < at && i < text.size(); ++i) {
+        if (text[i] == '\n') ++line;
+    }
+    return line;
+}
+
+// UTF-16 text after its byte order mark, as UTF-8. On failure `badLine` is the line (counted in
+// the UTF-16 text) that cannot be decoded.
+bool DecodeUtf16(const std::string& bytes, bool bigEndian, std::string* text, int* badLine) {
+    std::u16string units;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        units += static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    }
+    const auto lineOf = [&units](std::size_t unit) {
+        int line = 1;
+        for (std::size_t i = 0; i < unit; ++i) {
+            if (units[i] == u'\n') ++line;
+        }
+        return line;
+    };
+    if (bytes.size() % 2 != 0) {
+        *badLine = lineOf(units.size());
+        return false;
+    }
+    // Converted line by line, so that a lone surrogate is found on its own line.
+    for (std::size_t start = 0; start <= units.size();) {
+        std::size_t end = units.find(u'\n', start);
+        end = end == std::u16string::npos ? units.size() : end + 1;
+        if (!AppendUtf8FromUtf16(units.substr(start, end - start), text)) {
+            *badLine = lineOf(start);
+            return false;
+        }
+        if (end == units.size()) break;
+        start = end;
+    }
+    return true;
+}
+
+// The manifest's text as UTF-8: UTF-16 (either byte order) after a UTF-16 byte order mark,
+// otherwise UTF-8, with or without its byte order mark. No other encoding is guessed at: a name
+// read in the wrong one would name another file.
+bool DecodeManifest(const std::string& bytes, const std::string& manifestPath, std::string* text,
+                    std::string* error) {
+    const bool littleEndian = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (littleEndian || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        int badLine = 0;
+        if (!DecodeUtf16(bytes, !littleEndian, text, &badLine)) {
+            *error = LineOrigin(manifestPath, badLine) + ": not valid UTF-16 text";
+            return false;
+        }
+        return true;
+    }
+    // A UTF-8 byte order mark, as some editors write, is not part of the first line.
+    const std::string bom = "\xEF\xBB\xBF";
+    *text = bytes.substr(bytes.compare(0, bom.size(), bom) == 0 ? bom.size() : 0);
+    const std::size_t valid = ValidUtf8Prefix(*text);
+    if (valid != text->size()) {
+        *error = LineOrigin(manifestPath, LineAt(*text, valid)) +
+                 ": not UTF-8 text (save the manifest as UTF-8 or UTF-16)";
+        return false;
+    }
+    return true;
+}
+
 bool ParseLine(const std::string& line, const std::string& folder, BlockFile* entry, bool* empty,
                std::string* error) {
+    std::size_t at = 0;
+    char32_t control = 0;
+    if (FindControlCharacter(line, &at, &control)) {
+        const std::size_t length = control < 0x80 ? 1 : 2;  // C0 and DEL, or C1 in UTF-8
+        *error = "the line holds the control character " + EscapeControls(line.substr(at, length));
+        return false;
+    }
     std::vector<std::string> fields;
     if (!SplitFields(line, &fields, error)) return false;
     *empty = fields.empty();
@@ -89,12 +171,12 @@ bool IsAbsolutePath(const std::string& path) {
            path[1] == ':' && (path[2] == '\\' || path[2] == '/');
 }
 
-bool ParseManifest(const std::string& text, const std::string& manifestPath,
+bool ParseManifest(const std::string& bytes, const std::string& manifestPath,
                    std::vector<BlockFile>* blocks, std::string* error) {
     const std::string folder = FolderOf(manifestPath);
-    // A UTF-8 byte order mark, as some editors write, is not part of the first line.
-    const std::string bom = "\xEF\xBB\xBF";
-    std::size_t start = text.compare(0, bom.size(), bom) == 0 ? bom.size() : 0;
+    std::string text;
+    if (!DecodeManifest(bytes, manifestPath, &text, error)) return false;
+    std::size_t start = 0;
     for (int number = 1; start < text.size(); ++number) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
@@ -102,7 +184,7 @@ bool ParseManifest(const std::string& text, const std::string& manifestPath,
         if (!line.empty() && line.back() == '\r') line.pop_back();
         start = end + 1;
         BlockFile entry;
-        entry.origin = "manifest \"" + manifestPath + "\" line " + std::to_string(number);
+        entry.origin = LineOrigin(manifestPath, number);
         bool empty = false;
         std::string reason;
         if (!ParseLine(line, folder, &entry, &empty, &reason)) {

@@ -8,9 +8,11 @@
 
 #include "app/duvoload/block_list.h"
 
-// Parses the manifest `text` read from `manifestPath`. On failure `error` names the line and the
-// reason. Duplicates and an empty list are refused as well.
-bool ParseManifest(const std::string& text, const std::string& manifestPath,
+// Parses the manifest's bytes as read from `manifestPath`: UTF-8 (with or without a byte order
+// mark), or UTF-16 after a UTF-16 byte order mark. On failure `error` names the line and the
+// reason: text in neither encoding, a control character other than a tab (a NUL would cut a
+// path short), a malformed field, a duplicate block; an empty list is refused as well.
+bool ParseManifest(const std::string& bytes, const std::string& manifestPath,
                    std::vector<BlockFile>* blocks, std::string* error);
 
 // The folder part of `path`, with its trailing separator ("" when it has none).

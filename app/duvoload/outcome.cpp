@@ -1,7 +1,11 @@
 #include "app/duvoload/outcome.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
 
+#include "app/duvoload/unicode_text.h"
 #include "download/sequence.h"
 
 namespace {
@@ -20,10 +24,32 @@ double KilobytesPerSecond(const BlockOutcome& outcome) {
     return outcome.seconds > 0 ? outcome.bytes / 1024.0 / outcome.seconds : 0.0;
 }
 
+// The failure texts end in their code, " [87025353]"; the result line gives it in front already.
+std::string WithoutTrailingCode(const std::string& text) {
+    constexpr std::size_t kCodeLength = 11;  // " [" + 8 hexadecimal digits + "]"
+    if (text.size() < kCodeLength) return text;
+    const std::size_t at = text.size() - kCodeLength;
+    if (text.compare(at, 2, " [") != 0 || text.back() != ']') return text;
+    for (std::size_t i = at + 2; i < text.size() - 1; ++i) {
+        if (std::isxdigit(static_cast<unsigned char>(text[i])) == 0) return text;
+    }
+    return text.substr(0, at);
+}
+
+std::string JoinLogFields(std::initializer_list<std::string> fields) {
+    std::string line;
+    for (const std::string& field : fields) {
+        if (!line.empty()) line += '\t';
+        line += field;
+    }
+    return line;
+}
+
 }  // namespace
 
 int ExitCodeForFailure(std::uint32_t result) {
     if (result == ERR_OPEN_FAILED) return EXIT_NO_CARD;
+    if (result == ERR_SOCKET_IN_USE) return EXIT_SOCKET_IN_USE;
     if (result == ERR_DOWNLOAD_CANCELLED) return EXIT_INTERRUPTED;
     return EXIT_DOWNLOAD_FAILED;
 }
@@ -36,7 +62,8 @@ std::string ResultLine(const BlockOutcome& outcome) {
                                  static_cast<unsigned>(outcome.bytes), outcome.seconds,
                                  KilobytesPerSecond(outcome));
         case BlockStatus::Failed:
-            return head + "failed [" + Hex8(outcome.code) + "] " + outcome.text;
+            return head + "failed [" + Hex8(outcome.code) + "] " +
+                   WithoutTrailingCode(outcome.text);
         case BlockStatus::NotAttempted:
             break;
     }
@@ -51,11 +78,23 @@ std::string LogLine(const std::string& localTime, unsigned slot, const std::stri
     } else if (outcome.status == BlockStatus::Failed) {
         result = "failed " + Hex8(outcome.code);
     }
-    return localTime + '\t' + std::to_string(slot) + '\t' + std::to_string(outcome.block) + '\t' +
-           fullPath + '\t' + std::to_string(outcome.bytes) + '\t' + sha256 + '\t' + result + '\t' +
-           Format("%.2f", outcome.seconds);
+    return JoinLogFields({outcome.started.empty() ? localTime : outcome.started,
+                          std::to_string(slot), std::to_string(outcome.block),
+                          EscapeControls(fullPath), std::to_string(outcome.bytes), sha256, result,
+                          Format("%.2f", outcome.seconds)});
 }
 
-std::string IsoLocalTime(int year, int month, int day, int hour, int minute, int second) {
-    return Format("%04d-%02d-%02dT%02d:%02d:%02d", year, month, day, hour, minute, second);
+std::string RefusedLogLine(const std::string& localTime, unsigned slot, int block,
+                           const std::string& fullPath, const std::string& bytes,
+                           const std::string& sha256, const std::string& reason) {
+    return JoinLogFields(
+        {localTime, std::to_string(slot), block == 0 ? std::string() : std::to_string(block),
+         EscapeControls(fullPath), bytes, sha256, "refused " + EscapeControls(reason), "0.00"});
+}
+
+std::string IsoLocalTime(int year, int month, int day, int hour, int minute, int second,
+                         int utcOffsetMinutes) {
+    const int offset = std::abs(utcOffsetMinutes);
+    return Format("%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", year, month, day, hour, minute,
+                  second, utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
 }

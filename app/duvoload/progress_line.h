@@ -1,5 +1,6 @@
-// Progress on stderr: one line updated in place on a console, plain lines at each 10 % of each
-// phase otherwise, nothing with --quiet.
+// Progress on stderr: on a console, one line per phase of each block, updated in place and left
+// standing at its last value when the phase ends; plain lines at each 10 % of each phase
+// otherwise; nothing with --quiet.
 #pragma once
 
 #include <string>
@@ -25,6 +26,3 @@ class CProgressLine {
     std::size_t m_shownLength = 0;
     bool m_lineOpen = false;
 };
-
-// True when stderr is a console.
-bool StderrIsConsole();

@@ -14,7 +14,9 @@ int WriteInOrder(const std::vector<BlockOutcome>& blocks, const WriteSteps& step
                 exitCode = ExitCodeForFailure(outcome.code);
             }
         }
-        steps.report(i, outcome);
+        if (!steps.report(i, outcome) && exitCode == EXIT_ALL_WRITTEN) {
+            exitCode = EXIT_LOG_FAILED;
+        }
     }
     return exitCode;
 }

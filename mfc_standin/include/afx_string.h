@@ -34,3 +34,8 @@ class CString {
   private:
     std::string m_text;
 };
+
+// UTF-16 text in the ANSI code page, converted without best-fit mapping: a character the code
+// page lacks becomes '?' (a best-fit look-alike, "Omega" for "\u03A9mega", could name another,
+// existing file). FALSE when there was such a character.
+BOOL AfxWideToAnsi(LPCWSTR lpszText, int nLength, CString& rAnsi);

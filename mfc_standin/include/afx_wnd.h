@@ -26,7 +26,10 @@ class CWnd : public CCmdTarget {
     HWND Detach();
 
     void SetWindowText(LPCSTR lpszString);
+    // The text in the ANSI code page without best-fit mapping (see AfxWideToAnsi).
     void GetWindowText(CString& rString) const;
+    // The same; FALSE when the text holds a character the ANSI code page lacks (read as '?').
+    BOOL GetWindowTextInCodePage(CString& rString) const;
     CWnd* GetDlgItem(int nID) const;
     void SetDlgItemText(int nID, LPCSTR lpszString);
     BOOL EnableWindow(BOOL bEnable = TRUE);

@@ -73,3 +73,27 @@ void CString::ReleaseBuffer(int nNewLength) {
         m_text.resize(static_cast<size_t>(nNewLength));
     }
 }
+
+BOOL AfxWideToAnsi(LPCWSTR lpszText, int nLength, CString& rAnsi) {
+    if (nLength <= 0) {
+        rAnsi = "";
+        return TRUE;
+    }
+    // UTF-8 as the ANSI code page holds every character; it takes no best-fit flags.
+    const bool utf8 = ::GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* pUsedDefault = utf8 ? nullptr : &usedDefault;
+    int size =
+        ::WideCharToMultiByte(CP_ACP, flags, lpszText, nLength, nullptr, 0, nullptr, pUsedDefault);
+    if (size == 0) {
+        // Only UTF-8 refuses: a surrogate without its partner. Each such unit reads '?'.
+        size = ::WideCharToMultiByte(CP_ACP, 0, lpszText, nLength, nullptr, 0, nullptr, nullptr);
+        usedDefault = TRUE;
+    }
+    LPSTR buffer = rAnsi.GetBuffer(size + 1);
+    ::WideCharToMultiByte(CP_ACP, usedDefault && utf8 ? 0 : flags, lpszText, nLength, buffer, size,
+                          nullptr, nullptr);
+    rAnsi.ReleaseBuffer(size);
+    return !usedDefault;
+}

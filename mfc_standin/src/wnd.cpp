@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -89,9 +90,16 @@ void CWnd::SetWindowText(LPCSTR lpszString) {
 }
 
 void CWnd::GetWindowText(CString& rString) const {
-    const int length = ::GetWindowTextLengthA(m_hWnd);
-    ::GetWindowTextA(m_hWnd, rString.GetBuffer(length + 1), length + 1);
-    rString.ReleaseBuffer();
+    GetWindowTextInCodePage(rString);
+}
+
+BOOL CWnd::GetWindowTextInCodePage(CString& rString) const {
+    // Read as the system keeps it, in UTF-16: the narrow call would map what the code page
+    // lacks to look-alikes.
+    const int length = ::GetWindowTextLengthW(m_hWnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int read = ::GetWindowTextW(m_hWnd, text.data(), length + 1);
+    return AfxWideToAnsi(text.c_str(), read, rString);
 }
 
 CWnd* CWnd::GetDlgItem(int nID) const {

@@ -635,6 +635,182 @@ void ExitDuringDownload(Context& c) {
     c.log.Expect(VirtualCard::BlockHolds(2, image), "Block 2 holds the image");
 }
 
+// A name outside the ANSI code page, typed into the path box or chosen in the file dialog, never
+// reaches the Update command as a look-alike (Omega.bin for Ωmega.bin): the path box's is refused
+// by the command, the file dialog's by the framework; a name the code page holds downloads as
+// before.
+void UnicodeNames(Context& c) {
+    VirtualCard::Reset();
+    VirtualCard::Configure({{"Trace", 1}, {"ProgrammingTimeMs", 5}});
+    LoaderUi ui;
+    if (!Launch(c, ui)) return;
+    c.log.ExpectEqual(static_cast<int>(GetACP()), 1252, "the ANSI code page under test");
+    const std::wstring dir(c.workDir.begin(), c.workDir.end());
+    WriteImage(c.workDir + "Omega.bin", 1000, 41);  // the look-alike, right beside it
+    const std::wstring omega = dir + L"\u03A9mega.bin";
+    WriteImage(omega, 700, 42);
+
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), omega);
+    SendMessageA(ui.Control(IDC_MEM_BLOCK), CB_SETCURSEL, 0, 0);
+    ui.FocusControl(IDC_EXIT);
+    Click(ui.Control(IDC_UPDATE));
+    ExpectDialogMessage(c, ui,
+                        "File name <" + c.workDir +
+                            "?mega.bin> has characters outside the system's code page (shown as "
+                            "?) !",
+                        "refused-unicode-path");
+    WaitFor([&] { return ui.FocusedControl() == IDC_FILE_PATH; }, 2000);
+    c.log.ExpectEqual(ui.FocusedControl(), IDC_FILE_PATH, "focus after the refused name");
+    c.log.Expect(IsIdle(ui), "idle after the refused name");
+
+    const std::string kept = c.workDir + "kept.bin";
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), kept);
+    Click(ui.Control(IDC_BROWSE));
+    HWND open = ui.WaitForOwnedDialog(10000, "Open");
+    if (c.log.Expect(open != nullptr, "Browse opens the Open dialog")) {
+        HWND combo = FindWindowExA(GetDlgItem(open, kFileNameCombo), nullptr, "ComboBox", nullptr);
+        SetWindowTextRemote(FindWindowExA(combo, nullptr, "Edit", nullptr), omega);
+        Click(GetDlgItem(open, IDOK));
+        WaitFor([&] { return !IsWindow(open); }, 5000);
+        HWND box = ui.WaitForOwnedDialog(5000, "DuvoPcmciaLoader");
+        if (c.log.Expect(box != nullptr, "the framework refuses the chosen name in a box")) {
+            const std::wstring text = WideWindowText(GetDlgItem(box, 0xFFFF));
+            c.log.Expect(text.find(omega) != std::wstring::npos, "the box names the file as it is");
+            c.shots.Take("refused-unicode-choice");
+            c.log.Expect(DismissMessageBox(box), "the box closes with OK");
+        }
+        c.log.ExpectEqual(ui.Text(IDC_FILE_PATH), kept, "path box after the refused choice");
+    }
+    c.log.ExpectEqual(VirtualCard::TracedRequests(), 0, "requests the card saw");
+    c.log.Expect(!VirtualCard::BlockExists(2), "no block written");
+
+    // é is in the code page: the file of that name is downloaded, as it always was.
+    const std::string cafe = c.workDir + "caf\xE9.bin";
+    const std::vector<BYTE> cafeImage = WriteImage(cafe, 900, 43);
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), cafe);
+    Click(ui.Control(IDC_UPDATE));
+    HWND outcome = ui.WaitForOwnedDialog(kBoxTimeoutMs);
+    if (c.log.Expect(outcome != nullptr, "the download of caf\xE9.bin reports its outcome")) {
+        c.log.ExpectEqual(ReadMessageBox(outcome).text, "Data updated successfully!!!", "outcome");
+        DismissMessageBox(outcome);
+    }
+    c.log.Expect(VirtualCard::BlockHolds(2, cafeImage), "Block 2 holds caf\xE9.bin");
+    Click(ui.Control(IDC_EXIT));
+    c.log.Expect(ui.WaitForExit(10000), "Exit ends the program");
+}
+
+// The console loader of the same build: beside the loader, in duvoload\.
+struct CommandLineRun {
+    PROCESS_INFORMATION process{};
+    std::string out;
+    std::string err;
+};
+
+bool StartDuvoload(Context& c, const std::string& name, const std::string& args,
+                   CommandLineRun* run) {
+    const std::string exe =
+        c.loaderExe.substr(0, c.loaderExe.find_last_of('\\') + 1) + "duvoload\\duvoload.exe";
+    run->out = c.workDir + name + ".out";
+    run->err = c.workDir + name + ".err";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const auto create = [&](const std::string& path) {
+        return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, CREATE_ALWAYS, 0, nullptr);
+    };
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = create(run->out);
+    startup.hStdError = create(run->err);
+    std::string commandLine = "\"" + exe + "\" " + args;
+    const BOOL started = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &run->process);
+    CloseHandle(startup.hStdOutput);
+    CloseHandle(startup.hStdError);
+    return c.log.Expect(started != FALSE, "duvoload starts: " + commandLine);
+}
+
+std::string FileText(const std::string& path) {
+    std::vector<BYTE> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    char buffer[4096];
+    DWORD read = 0;
+    std::string text;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        text.append(buffer, read);
+    }
+    CloseHandle(file);
+    return text;
+}
+
+DWORD WaitForDuvoload(CommandLineRun& run) {
+    DWORD code = 0xDEAD;
+    if (WaitForSingleObject(run.process.hProcess, 120000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(run.process.hProcess, &code);
+    } else {
+        TerminateProcess(run.process.hProcess, 1);
+    }
+    CloseHandle(run.process.hThread);
+    CloseHandle(run.process.hProcess);
+    return code;
+}
+
+// One program per socket, between the dialog and the console loader, either way round: the one
+// that comes second is refused before it opens the card, the first writes its block undisturbed.
+void SocketInUse(Context& c) {
+    VirtualCard::Reset();
+    VirtualCard::Configure({{"ProgrammingTimeMs", 5}});
+    LoaderUi ui;
+    if (!Launch(c, ui)) return;
+    const std::string cliPath = c.workDir + "command line.bin";
+    const std::vector<BYTE> cliImage = WriteImage(cliPath, 20000, 51);
+    const std::string dialogPath = c.workDir + "dialog.bin";
+    const std::vector<BYTE> dialogImage = WriteImage(dialogPath, 1000, 52);
+    SetWindowTextRemote(ui.Control(IDC_FILE_PATH), dialogPath);
+    SendMessageA(ui.Control(IDC_MEM_BLOCK), CB_SETCURSEL, 0, 0);
+
+    CommandLineRun writer;
+    if (!StartDuvoload(c, "writer", "\"5=" + cliPath + "\"", &writer)) return;
+    c.log.Expect(
+        WaitFor(
+            [&] { return FileText(writer.err).find("block 5: sending 10%") != std::string::npos; },
+            60000),
+        "the command line is sending block 5");
+    Click(ui.Control(IDC_UPDATE));
+    ExpectDownloadError(c, ui, "Duvo0 is in use by another program [000000AA]\n", "Downloading..",
+                        "socket-in-use");
+    ExpectIdle(c, ui, "after the socket in use");
+    c.log.ExpectEqual(WaitForDuvoload(writer), 0, "the command line's exit code");
+    const std::string out = FileText(writer.out);
+    c.log.Expect(out.rfind("block 5: written 20000 bytes in ", 0) == 0,
+                 "the command line wrote block 5: " + out);
+    c.log.Expect(VirtualCard::BlockHolds(5, cliImage), "Block 5 holds the command line's image");
+    c.log.Expect(!VirtualCard::BlockExists(2), "the dialog wrote nothing");
+
+    VirtualCard::Configure({{"ProgrammingTimeMs", 2500}});
+    Click(ui.Control(IDC_UPDATE));
+    c.log.Expect(WaitFor([&] { return ui.Text(IDC_STATUS) == "Update flash.."; }, 30000),
+                 "the dialog's download reaches the flash phase");
+    CommandLineRun second;
+    if (StartDuvoload(c, "second", "--quiet \"3=" + cliPath + "\"", &second)) {
+        c.log.ExpectEqual(WaitForDuvoload(second), 5, "exit code of the command line refused");
+        c.log.ExpectEqual(FileText(second.out),
+                          "block 3: failed [000000AA] Duvo0 is in use by another program\r\n",
+                          "its stdout");
+    }
+    HWND box = ui.WaitForOwnedDialog(kBoxTimeoutMs);
+    if (c.log.Expect(box != nullptr, "the dialog's download reports its outcome")) {
+        c.log.ExpectEqual(ReadMessageBox(box).text, "Data updated successfully!!!", "outcome");
+        DismissMessageBox(box);
+    }
+    c.log.Expect(VirtualCard::BlockHolds(2, dialogImage), "Block 2 holds the dialog's image");
+    c.log.Expect(!VirtualCard::BlockExists(3), "the refused command line wrote nothing");
+    Click(ui.Control(IDC_EXIT));
+    c.log.Expect(ui.WaitForExit(10000), "Exit ends the program");
+}
+
 // Not a check: the CPU time the dialog's wait loop spends during one 65,537-byte download.
 void WaitLoopCpu(Context& c) {
     VirtualCard::Reset();
@@ -730,10 +906,11 @@ void HeadlessRun(Context& c) {
 
 int main(int argc, char** argv) {
     const std::map<std::string, std::function<void(Context&)>> scenarios = {
-        {"first-start", FirstStart},    {"closing", Closing},
-        {"refusals", Refusals},         {"download", Download},
-        {"failures", Failures},         {"exit-during-download", ExitDuringDownload},
-        {"wait-loop-cpu", WaitLoopCpu}, {"headless-run", HeadlessRun},
+        {"first-start", FirstStart},     {"closing", Closing},
+        {"refusals", Refusals},          {"download", Download},
+        {"failures", Failures},          {"exit-during-download", ExitDuringDownload},
+        {"wait-loop-cpu", WaitLoopCpu},  {"headless-run", HeadlessRun},
+        {"unicode-names", UnicodeNames}, {"socket-in-use", SocketInUse},
     };
     if (argc != 4 || scenarios.count(argv[1]) == 0) {
         std::fprintf(stderr, "usage: dialog_test SCENARIO LOADER_EXE WORK_DIR\n");

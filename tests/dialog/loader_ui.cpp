@@ -90,6 +90,20 @@ void SetWindowTextRemote(HWND hwnd, const std::string& text) {
                         5000, &unused);
 }
 
+std::wstring WideWindowText(HWND hwnd) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 5000,
+                        &length);
+    return std::wstring(buffer, length);
+}
+
+void SetWindowTextRemote(HWND hwnd, const std::wstring& text) {
+    DWORD_PTR unused = 0;
+    SendMessageTimeoutW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK,
+                        5000, &unused);
+}
+
 void Click(HWND button) {
     PostMessageA(button, BM_CLICK, 0, 0);
 }
@@ -247,12 +261,20 @@ bool DismissMessageBox(HWND box) {
 }
 
 std::vector<BYTE> WriteImage(const std::string& path, size_t size, unsigned seed) {
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, path.data(),
+                                                        static_cast<int>(path.size()), wide.data(),
+                                                        static_cast<int>(wide.size()))));
+    return WriteImage(wide, size, seed);
+}
+
+std::vector<BYTE> WriteImage(const std::wstring& path, size_t size, unsigned seed) {
     std::vector<BYTE> bytes(size);
     for (size_t i = 0; i < size; ++i) {
         seed = seed * 1103515245u + 12345u;
         bytes[i] = static_cast<BYTE>(seed >> 16);
     }
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     if (size > 0) {
         WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr);

@@ -25,6 +25,9 @@ bool WaitFor(Condition condition, DWORD timeoutMs) {
 // Text of any window, also another process's edit control (WM_GETTEXT, not GetWindowText).
 std::string WindowText(HWND hwnd);
 void SetWindowTextRemote(HWND hwnd, const std::string& text);
+// The same in UTF-16, for text the ANSI code page cannot hold.
+std::wstring WideWindowText(HWND hwnd);
+void SetWindowTextRemote(HWND hwnd, const std::wstring& text);
 void Click(HWND button);  // posted BM_CLICK: returns before the handler has run
 void PostKey(HWND target, UINT vk);
 void PostAltKey(HWND target, UINT vk);
@@ -85,3 +88,4 @@ bool DismissMessageBox(HWND box);
 
 // Writes `size` pseudo-random bytes (from `seed`) to `path` and returns them.
 std::vector<BYTE> WriteImage(const std::string& path, size_t size, unsigned seed);
+std::vector<BYTE> WriteImage(const std::wstring& path, size_t size, unsigned seed);

@@ -3,14 +3,14 @@
 #
 #   cli_scenarios.sh SCENARIO
 #
-# Environment: DUVO_BUILD_DIR (the i686 tree, with duvoload.exe, ctrl_c_runner.exe and the
-# prefix), DUVO_DRIVER_DIR (the driver and its service tool).
+# Environment: DUVO_BUILD_DIR (the tree with duvoload.exe, console_runner.exe and the prefix),
+# DUVO_DRIVER_DIR (the driver and its service tool).
 set -euo pipefail
 
 source "$(dirname "$0")/../wine/scenario_lib.sh" duvoload "$@"
 
 LOADER="$DUVO_BUILD_DIR/app/duvoload/duvoload.exe"
-RUNNER="$DUVO_BUILD_DIR/tests/duvoload/ctrl_c_runner.exe"
+RUNNER="$DUVO_BUILD_DIR/tests/duvoload/console_runner.exe"
 
 # Runs duvoload (or the Ctrl+C runner with it) in $WORK: exit code in $rc, stdout in out.txt,
 # stderr in err.txt, both without CRs.
@@ -22,12 +22,30 @@ duvoload() {
     sed 's/^/  | /' out.txt
 }
 
-with_ctrl_c() {  # PATTERN... -- ARGS...: duvoload run by ctrl_c_runner
+in_console() {  # RUNNER-OPTIONS... -- ARGS...: duvoload run by console_runner
     rc=0
     "$SESSION" run "$RUNNER" "$@" >out.raw 2>err.raw || rc=$?
     tr -d '\r' <out.raw >out.txt
     tr -d '\r' <err.raw >err.txt
     sed 's/^/  | /' out.txt
+}
+
+# Starts duvoload in the background (stdout in NAME.out, stderr in NAME.err); its pid in $bg.
+duvoload_in_background() {  # NAME ARGS...
+    local name="$1"
+    shift
+    "$SESSION" run "$LOADER" "$@" >"$name.out" 2>"$name.err" &
+    bg=$!
+}
+
+wait_for_line() {  # FILE TEXT: waits up to a minute for a line of FILE holding TEXT
+    local i
+    for i in $(seq 600); do
+        grep -qF -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "no line with '$2' in $1: $(tr -d '\r' <"$1" | tail -3)"
+    return 1
 }
 
 expect_rc() { [ "$rc" = "$1" ] || fail "$2: exit code $rc, expected $1"; }
@@ -41,6 +59,11 @@ expect_stdout() {  # CONTEXT LINE...: stdout is exactly these lines
 
 expect_stderr_line() {  # CONTEXT LINE: stderr has this whole line
     grep -qxF -- "$2" err.txt || fail "$1: stderr lacks '$2': $(head -c 600 err.txt)"
+}
+
+# The hint that follows a device that cannot be opened.
+no_driver_hint() {  # SOCKET
+    echo "duvoload: hint: no card driver answers at \\\\.\\duvo$1; is the card in socket $1, and is its driver started?"
 }
 
 opens() { card_status opens; }
@@ -80,7 +103,7 @@ case "$scenario" in
             || fail "block files: $(cut -d' ' -f3 blocks.after | tr '\n' ' ')"
         grep -qxF "$(grep block07 blocks.before)" blocks.after || fail "block 7 changed"
         # The log: time, slot, block, full path, bytes, SHA-256, result, seconds.
-        tr -d '\r' <run.log | sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\t/T\t/; s/\t[0-9]+\.[0-9]{2}$/\tS/' >log.txt
+        tr -d '\r' <run.log | sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}\t/T\t/; s/\t[0-9]+\.[0-9]{2}$/\tS/' >log.txt
         printf 'T\t0\t3\t%s\t20000\t%s\twritten\tS\nT\t0\t12\t%s\t1000\t%s\twritten\tS\nT\t0\t5\t%s\t3000\t%s\twritten\tS\n' \
             "$(winpath a.bin)" "$(sha a.bin)" "$(winpath "b c.bin")" "$(sha "b c.bin")" \
             "$(winpath d.bin)" "$(sha d.bin)" | cmp -s - log.txt || fail "log: $(cat log.txt)"
@@ -98,6 +121,14 @@ case "$scenario" in
         expect_rc 0 "quiet"
         [ -s err.txt ] && fail "quiet: stderr not empty: $(cat err.txt)"
         expect_block d.bin 3
+        # On a console: one line per phase, updated in place, each left at its end; then the
+        # result. What the console shows once the run is over:
+        in_console --screen -- "$LOADER" 4=d.bin
+        expect_rc 0 "on a console"
+        sed -i -e 's/, [0-9.]* KB\/s)$/, R KB\/s)/' -e 's/ in [0-9.]* s ([0-9.]* KB\/s)$//' out.txt
+        expect_stdout "the console's rows" "block 4: sending 100% (3000 of 3000 bytes, R KB/s)" \
+            "block 4: programming flash 100%" "block 4: written 3000 bytes" ""
+        expect_block d.bin 4
         ;;
     manifest)
         # A manifest with comments, CRLF, a quoted path with a space, a relative path into a
@@ -127,6 +158,40 @@ case "$scenario" in
         expect_stderr_line "wrong hash" "duvoload: manifest \"set\\wrong.txt\" line 2: \"set\\second.bin\" has SHA-256 $(sha set/second.bin), the manifest expects $(sha "set/sub/first image.bin")"
         [ "$(opens)" = "$before" ] || fail "wrong hash: the device was opened"
         expect_blocks_unchanged "wrong hash"
+        # What Windows PowerShell 5 writes with `>`: UTF-16 after its byte order mark, CRLF; and
+        # the same manifest in UTF-8 without a mark. Both name bild-ä.bin in a sub-folder.
+        make_image "set/sub/bild-ä.bin" 900
+        printf '\xFF\xFE' >set/utf16.txt
+        printf '# Satz\r\n11 "sub\\bild-ä.bin" %s\r\n' "$(sha "set/sub/bild-ä.bin")" \
+            | iconv -f UTF-8 -t UTF-16LE >>set/utf16.txt
+        duvoload --quiet --manifest "set\\utf16.txt"
+        expect_rc 0 "UTF-16 manifest"
+        expect_block "set/sub/bild-ä.bin" 11
+        printf '12 sub/bild-ä.bin\n' >set/utf8.txt
+        duvoload --quiet --log run.log --manifest "set\\utf8.txt"
+        expect_rc 0 "UTF-8 manifest"
+        expect_block "set/sub/bild-ä.bin" 12
+        [ "$(tail -n 1 run.log | cut -f3,4 | tr -d '\r')" = "$(printf '12\t%s' "$(winpath 'set\sub\bild-ä.bin')")" ] \
+            || fail "UTF-8 manifest: log $(tail -n 1 run.log)"
+        # A NUL would cut the path short (to a.bin, which exists), an escape would reach the
+        # terminal: both refused, naming the line, before the device is opened.
+        make_image set/a.bin 100
+        snapshot_blocks blocks.before
+        before="$(opens)"
+        printf '2 a.bin\0junk\n' >set/zero.txt
+        duvoload --manifest "set\\zero.txt"
+        expect_rc 2 "NUL in a path"
+        expect_stderr_line "NUL in a path" "duvoload: manifest \"set\\zero.txt\" line 1: the line holds the control character \\x00"
+        printf '2 a.bin\n3 \033[2Ja.bin\n' >set/esc.txt
+        duvoload --manifest "set\\esc.txt"
+        expect_rc 2 "an escape in a path"
+        expect_stderr_line "an escape in a path" "duvoload: manifest \"set\\esc.txt\" line 2: the line holds the control character \\x1B"
+        printf '2 a\rb.bin\n' >set/cr.txt
+        duvoload --manifest "set\\cr.txt"
+        expect_rc 2 "a lone CR in a path"
+        expect_stderr_line "a lone CR in a path" "duvoload: manifest \"set\\cr.txt\" line 1: the line holds the control character \\x0D"
+        [ "$(opens)" = "$before" ] || fail "control characters: the device was opened"
+        expect_blocks_unchanged "control characters"
         ;;
     socket-1)
         # --slot 1 reaches the card in socket 1 (\\.\duvo1) and only that one; its failures
@@ -153,15 +218,17 @@ case "$scenario" in
         "$SESSION" card-config --socket 1 ProgrammingTimeMs=5 RequestReply=1
         duvoload --slot 1 5=b.bin
         expect_rc 1 "no ready reply on socket 1"
-        expect_stdout "no ready reply on socket 1" "block 5: failed [05419368] Duvo1 not respond [05419368]"
+        expect_stdout "no ready reply on socket 1" "block 5: failed [05419368] Duvo1 not respond"
         expect_stderr_line "no ready reply on socket 1" "Duvo1 not respond [05419368]"
         [ -e "$DATA1/block05.bin" ] && fail "socket 1 wrote block 5"
         duvoload --slot 2 5=b.bin
         expect_rc 3 "no socket 2"
-        expect_stdout "no socket 2" "block 5: failed [FFFFFFFF] Duvo2 open failed [00000002]"
+        expect_stdout "no socket 2" "block 5: failed [FFFFFFFF] Duvo2 open failed"
+        expect_stderr_line "no socket 2" "$(no_driver_hint 2)"
         duvoload --slot 2 --probe
         expect_rc 3 "probe of socket 2"
         expect_stderr_line "probe of socket 2" "Duvo2 open failed [00000002]"
+        expect_stderr_line "probe of socket 2" "$(no_driver_hint 2)"
         expect_blocks_unchanged "socket 0"
         "$SESSION" card-slots
         ;;
@@ -180,12 +247,19 @@ case "$scenario" in
             fi
             duvoload 3=a.bin 4=b.bin
             expect_rc "$code" "$name"
-            expect_stdout "$name" "block 3: failed [$result] $text" "block 4: not attempted"
+            # One code per stdout line: the text without the code it ends in.
+            expect_stdout "$name" "block 3: failed [$result] ${text% \[*\]}" "block 4: not attempted"
             expect_stderr_line "$name" "$text"
+            if [ "$result" = FFFFFFFF ]; then
+                expect_stderr_line "$name" "$(no_driver_hint 0)"
+            else
+                grep -q hint err.txt && fail "$name: a hint: $(cat err.txt)"
+            fi
             expect_blocks_unchanged "$name"
         done <<'TABLE'
 no ready reply|RequestReply=1|1|05419368|Duvo0 not respond [05419368]
 four non-acknowledgements|AckReply=2 AckFaultChunk=3 AckFaultAttempts=4|1|87025353|Duvo0 not respond [87025353]
+acknowledgements "RxO?"|AckReply=6 AckFaultChunk=3 AckFaultAttempts=4|1|87025353|Duvo0 not respond [87025353]
 flash never done|Flash=1|1|87025353|Duvo0 not respond [87025353]
 card pulled mid-image|FailFromIndex=1000|1|87025353|Duvo0 not respond [87025353]
 no card|driver-stop|3|FFFFFFFF|Duvo0 open failed [00000002]
@@ -198,6 +272,7 @@ TABLE
         make_image a.bin 1000
         make_image b.bin 1000
         make_image big.bin 917504
+        : >empty.bin
         mkdir -p adir
         before="$(opens)"
         while IFS='|' read -r name args message; do
@@ -217,11 +292,20 @@ block 15|15=a.bin|argument "15=a.bin": block 15 is not between 2 and 14
 x=|x=|argument "x=": block "x" is not a number
 block named twice|3=a.bin 4=b.bin 3=b.bin|argument "3=b.bin": block 3 is already named by argument "3=a.bin"
 missing file|3=a.bin 4=none.bin|argument "4=none.bin": cannot open "none.bin": 
-a directory|3=adir|argument "3=adir": cannot 
+a folder|3=adir|argument "3=adir": "adir" is a folder
 917504 bytes|3=big.bin|argument "3=big.bin": "big.bin" is too large: an image must be shorter than 917504 bytes
+an empty file|3=a.bin 4=empty.bin|argument "4=empty.bin": "empty.bin" is empty
 empty list|--quiet|no block to write: name BLOCK=FILE or --manifest FILE (see --help)
-unwritable log|--log nodir\run.log 3=a.bin|option --log "nodir\run.log": cannot open the log for appending (error 3)
+unwritable log|--log nodir\run.log 3=a.bin|option --log "nodir\run.log": cannot open the log for appending: 
 TABLE
+        # The log's problem in the system's words, not only its number.
+        grep -Eq 'appending: [A-Za-z][^(]+ \(error 3\)$' err.txt || fail "log problem: $(cat err.txt)"
+        # Control characters given in an argument are shown escaped, never raw.
+        duvoload $'3=\e[2Jnone\rx.bin'
+        expect_rc 2 "control characters in an argument"
+        sed 's/\r$//' err.raw | grep -q $'[\e\r]' && fail "raw control characters on stderr: $(od -c err.raw | head -3)"
+        grep -qF 'argument "3=\x1B[2Jnone\x0Dx.bin": cannot open' err.txt \
+            || fail "control characters in an argument: $(cat err.txt)"
         [ "$(opens)" = "$before" ] || fail "the device was opened: opens $before, then $(opens)"
         expect_blocks_unchanged "bad arguments"
         [ -e nodir ] && fail "the log's folder was created"
@@ -232,7 +316,7 @@ TABLE
         seed_block_seven
         make_image a.bin 20000
         make_image b.bin 300
-        with_ctrl_c "block 3: sending 10%" -- "$LOADER" 3=a.bin 4=b.bin 5=b.bin
+        in_console --ctrl-c "block 3: sending 10%" -- "$LOADER" 3=a.bin 4=b.bin 5=b.bin
         expect_rc 130 "one Ctrl+C"
         sed -i 's/ in [0-9.]* s ([0-9.]* KB\/s)$//' out.txt
         expect_stdout "one Ctrl+C" "block 3: written 20000 bytes" "block 4: not attempted" \
@@ -241,9 +325,10 @@ TABLE
         [ -e "$DATA/block04.bin" ] || [ -e "$DATA/block05.bin" ] && fail "one Ctrl+C: block 4 or 5 written"
         "$SESSION" card-reset
         seed_block_seven
-        with_ctrl_c "block 3: sending 10%" "block 3: sending 20%" -- "$LOADER" --log run.log 3=a.bin 4=b.bin
+        in_console --ctrl-c "block 3: sending 10%" --ctrl-c "block 3: sending 20%" -- \
+            "$LOADER" --log run.log 3=a.bin 4=b.bin
         expect_rc 130 "two Ctrl+C"
-        expect_stdout "two Ctrl+C" "block 3: failed [000004C7] Duvo0 download cancelled [000004C7]" \
+        expect_stdout "two Ctrl+C" "block 3: failed [000004C7] Duvo0 download cancelled" \
             "block 4: not attempted"
         expect_stderr_line "two Ctrl+C" "Duvo0 download cancelled [000004C7]"
         [ "$(cut -f3,7 run.log | tr -d '\r' | tr '\t\n' ':,')" = "3:failed 000004C7,4:not attempted," ] \
@@ -252,6 +337,115 @@ TABLE
         duvoload --quiet 3=a.bin
         expect_rc 0 "the run after an abandoned download"
         expect_block a.bin 3
+        ;;
+    unicode)
+        # Names outside the ANSI code page: the file named is the file written, never a
+        # look-alike beside it (Omega.bin for Ωmega.bin); stdout and the log in UTF-8; on a
+        # console the name shows as typed.
+        seed_block_seven
+        make_image Omega.bin 1000
+        make_image Ωmega.bin 500
+        make_image 数据.bin 300
+        duvoload --quiet --log run.log 5=Ωmega.bin 6=数据.bin
+        expect_rc 0 "names outside the code page"
+        sed -i 's/ in [0-9.]* s ([0-9.]* KB\/s)$//' out.txt
+        expect_stdout "names outside the code page" "block 5: written 500 bytes" "block 6: written 300 bytes"
+        expect_block Ωmega.bin 5
+        expect_block 数据.bin 6
+        [ "$(cut -f3,4,5,6 run.log | tr -d '\r')" = "$(printf '5\t%s\t500\t%s\n6\t%s\t300\t%s' \
+            "$(winpath Ωmega.bin)" "$(sha Ωmega.bin)" "$(winpath 数据.bin)" "$(sha 数据.bin)")" ] \
+            || fail "log: $(cat run.log)"
+        duvoload --quiet 8=Ωmissing.bin
+        expect_rc 2 "a missing file outside the code page"
+        expect_stderr_line "a missing file" "duvoload: argument \"8=Ωmissing.bin\": cannot open \"Ωmissing.bin\": No such file or directory"
+        in_console --screen -- "$LOADER" 8=Ωmissing.bin
+        expect_rc 2 "on a console"
+        tr -d '\n' <out.txt | grep -qF 'duvoload: argument "8=Ωmissing.bin": cannot open "Ωmissing.bin"' \
+            || fail "the console shows: $(cat out.txt)"
+        [ -e "$DATA/block08.bin" ] && fail "block 8 written"
+        ;;
+    record)
+        # The record is never lost: a log that cannot be written stops the run (exit 4); each
+        # block's stdout line comes as soon as it ends; the log's times carry their UTC offset;
+        # a refused run leaves its lines; every line is flushed to the disk before the next
+        # block.
+        seed_block_seven
+        make_image a.bin 1000
+        make_image b.bin 20000
+        make_image c.bin 300
+        duvoload --quiet --log 'Z:\dev\full' 2=a.bin 3=c.bin
+        expect_rc 4 "a full disk"
+        sed -i 's/ in [0-9.]* s ([0-9.]* KB\/s)$//' out.txt
+        expect_stdout "a full disk" "block 2: written 1000 bytes" "block 3: not attempted"
+        [ "$(wc -l <err.txt)" = 1 ] && grep -Eq '^duvoload: log "Z:\\dev\\full": cannot write the log: [A-Za-z][^(]+ \(error [0-9]+\)$' err.txt \
+            || fail "a full disk: stderr $(cat err.txt)"
+        expect_block a.bin 2
+        [ -e "$DATA/block03.bin" ] && fail "a full disk: block 3 written"
+        # Killed during block 3: block 2's line is out already.
+        in_console --terminate "block 3: sending 10%" -- "$LOADER" 2=c.bin 3=b.bin 4=a.bin
+        sed -i 's/ in [0-9.]* s ([0-9.]* KB\/s)$//' out.txt
+        expect_stdout "killed during block 3" "block 2: written 300 bytes"
+        # Three runs in three time zones, then a refused one.
+        for zone in UTC Asia/Kolkata America/New_York; do
+            TZ="$zone" duvoload --quiet --log zones.log 9=c.bin
+            expect_rc 0 "a run in $zone"
+            [ "$(tail -n 1 zones.log | cut -f1 | tr -d '\r' | cut -c20-)" = "$(TZ="$zone" date +%:z)" ] \
+                || fail "offset in $zone: $(tail -n 1 zones.log)"
+        done
+        cut -f1 zones.log | tr -d '\r' | while read -r time; do date -d "$time" +%s; done >instants.txt
+        sort -n -c instants.txt 2>/dev/null || fail "the log's times do not follow its order: $(cut -f1 zones.log)"
+        printf '9 c.bin\n10 a.bin %s\n' "$(sha c.bin)" >wrong.txt
+        duvoload --quiet --log zones.log --manifest wrong.txt
+        expect_rc 2 "a wrong hash"
+        reason="manifest \"wrong.txt\" line 2: \"a.bin\" has SHA-256 $(sha a.bin), the manifest expects $(sha c.bin)"
+        [ "$(tail -n 2 zones.log | cut -f2- | tr -d '\r')" = "$(printf '0\t9\t%s\t300\t%s\trefused %s\t0.00\n0\t10\t%s\t\t\trefused %s\t0.00' \
+            "$(winpath c.bin)" "$(sha c.bin)" "$reason" "$(winpath a.bin)" "$reason")" ] \
+            || fail "the refused run's lines: $(tail -n 2 zones.log)"
+        # Each line is written, then flushed to the disk (fsync under Wine), before the next.
+        strace -f -qq -s 200 -e trace=write,pwrite64,fsync,fdatasync -o flush.trace \
+            "$SESSION" run "$LOADER" --quiet --log flush.log 11=c.bin 12=c.bin >/dev/null 2>&1 \
+            || fail "the flushed run failed"
+        grep -E 'p?write(64)?\([0-9]+, "[0-9]{4}-[0-9]{2}-[0-9]{2}T|fsync\(|fdatasync\(' flush.trace \
+            | sed -E 's/^[0-9]+ +//; s/^p?write(64)?\(([0-9]+),.*/line \2/; s/^f(data)?sync\(([0-9]+)\).*/flush \2/' \
+            | uniq >flush.order
+        fd="$(sed -n 's/^line //p' flush.order | head -n 1)"
+        [ -n "$fd" ] && [ "$(tr '\n' ',' <flush.order)" = "line $fd,flush $fd,line $fd,flush $fd," ] \
+            || fail "log lines and flushes: $(tr '\n' ',' <flush.order)"
+        ;;
+    one-per-socket)
+        # One program per socket: a second writer and a probe during a write are refused at once
+        # (exit 5) without opening the card, and the write goes on undisturbed; a lock left by a
+        # program that was killed counts as free.
+        seed_block_seven
+        make_image big.bin 20000
+        make_image small.bin 700
+        duvoload_in_background writer --log writer.log 10=big.bin
+        wait_for_line writer.err "block 10: sending 10%"
+        before="$(opens)"
+        duvoload --probe
+        expect_rc 5 "a probe during a write"
+        expect_stdout "a probe during a write"
+        expect_stderr_line "a probe during a write" "Duvo0 is in use by another program [000000AA]"
+        duvoload --log second.log 11=small.bin
+        expect_rc 5 "a second writer"
+        expect_stdout "a second writer" "block 11: failed [000000AA] Duvo0 is in use by another program"
+        [ "$(cut -f3,7 second.log | tr -d '\r')" = "$(printf '11\tfailed 000000AA')" ] \
+            || fail "a second writer: log $(cat second.log)"
+        [ "$(opens)" = "$before" ] || fail "the refused programs opened the device"
+        rc=0
+        wait "$bg" || rc=$?
+        expect_rc 0 "the first writer"
+        [ "$(sed 's/ in [0-9.]* s ([0-9.]* KB\/s)//' writer.out | tr -d '\r')" = "block 10: written 20000 bytes" ] \
+            || fail "the first writer: $(cat writer.out)"
+        expect_block big.bin 10
+        [ -e "$DATA/block11.bin" ] && fail "the refused writer's block was written"
+        # Killed while it holds the socket: the next program finds it free.
+        in_console --terminate "block 12: sending 10%" -- "$LOADER" 12=big.bin
+        duvoload --quiet 13=small.bin
+        expect_rc 0 "after a killed writer"
+        expect_block small.bin 13
+        duvoload --probe
+        expect_rc 0 "a probe of the free socket"
         ;;
     *)
         echo "unknown scenario $scenario" >&2

@@ -27,6 +27,10 @@ TEST(ParseArguments, AcceptsTheDocumentedForms) {
     ASSERT_TRUE(ParseArguments({"--slot", "3", "--probe"}, &o, &error)) << error;
     EXPECT_EQ(o.action, Action::Probe);
     EXPECT_EQ(o.slot, 3u);
+    ASSERT_TRUE(ParseArguments({"--slot", "42", "2=a.bin"}, &o, &error)) << error;
+    EXPECT_EQ(o.slot, 42u);
+    ASSERT_TRUE(ParseArguments({"--slot", "99", "--probe"}, &o, &error)) << error;
+    EXPECT_EQ(o.slot, 99u);
     ASSERT_TRUE(ParseArguments({"2=a.bin", "--help"}, &o, &error));
     EXPECT_EQ(o.action, Action::Help);
     ASSERT_TRUE(ParseArguments({"--version"}, &o, &error));
@@ -41,6 +45,9 @@ TEST(ParseArguments, RefusesWithOneMessageNamingTheArgument) {
         {{"--force", "2=a.bin"}, "unknown option \"--force\" (see --help)"},
         {{"1=a.bin"}, "argument \"1=a.bin\": block 1 is not between 2 and 14"},
         {{"15=a.bin"}, "argument \"15=a.bin\": block 15 is not between 2 and 14"},
+        // 2^32 + 2: a block number that wraps to 2 in 32 bits.
+        {{"4294967298=a.bin"},
+         "argument \"4294967298=a.bin\": block 4294967298 is not between 2 and 14"},
         {{"x=a.bin"}, "argument \"x=a.bin\": block \"x\" is not a number"},
         {{"x="}, "argument \"x=\": block \"x\" is not a number"},
         {{"3="}, "argument \"3=\": no file after \"=\""},
@@ -56,6 +63,9 @@ TEST(ParseArguments, RefusesWithOneMessageNamingTheArgument) {
         {{"--log", "", "2=a"}, "option --log: the file name is empty"},
         {{"--manifest", "m", "2=a"}, "--manifest and BLOCK=FILE arguments cannot be combined"},
         {{"--probe", "2=a"}, "--probe writes nothing: it takes no blocks, manifest or log"},
+        {{"--probe", "--log", "x"}, "--probe writes nothing: it takes no blocks, manifest or log"},
+        {{"--manifest", "m", "--probe"},
+         "--probe writes nothing: it takes no blocks, manifest or log"},
     };
     for (const auto& c : cases) {
         Options o;

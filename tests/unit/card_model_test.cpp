@@ -497,6 +497,7 @@ TEST_F(CardModelTest, CompletionFaults) {
         {"after polls", FlashFault::kAfterPolls, 4, 0, {kFlashDone}, 3},
         {"two bytes", FlashFault::kTwoBytes, 0, 0, {{0xF7, 0x00}}, 0},
         {"wrong text", FlashFault::kWrongText, 0, 0, {Concat({0xF7, 0x00}, Text("FAIL"))}, 0},
+        {"last letter", FlashFault::kLastLetter, 0, 0, {Concat({0xF7, 0x00}, Text("DON?"))}, 0},
         {"late acks", FlashFault::kNone, 0, 2, {kAck, kAck, kFlashDone}, 0},
     };
     for (const Case& c : cases) {
@@ -516,24 +517,36 @@ TEST_F(CardModelTest, CompletionFaults) {
 }
 
 TEST_F(CardModelTest, AcknowledgementFaultsHitTheChosenChunkAndAttempts) {
-    CardConfig config;
-    config.faults.ackReply = ReplyFault::kWrongText;
-    config.faults.ackFaultChunk = 1;
-    config.faults.ackFaultAttempts = 2;
-    config.faults.silentAfterChunk = 2;
-    Configure(config);
-    const Bytes image = Image(384);
-    Send(DownloadRequest(2));
-    Receive();
-    Send(DataPacket(0, image));
-    EXPECT_EQ(Receive(), kAck);
-    const Bytes wrongText = Concat({0xF2, 0x00}, Text("RxNG"));
-    for (const Bytes& expected : {wrongText, wrongText, kAck}) {
-        Send(DataPacket(128, image));
-        EXPECT_EQ(Receive(), expected);
+    const std::pair<ReplyFault, const char*> faults[] = {{ReplyFault::kWrongText, "RxNG"},
+                                                         {ReplyFault::kLastLetter, "RxO?"}};
+    for (const auto& [fault, text] : faults) {
+        CardConfig config;
+        config.faults.ackReply = fault;
+        config.faults.ackFaultChunk = 1;
+        config.faults.ackFaultAttempts = 2;
+        config.faults.silentAfterChunk = 2;
+        Configure(config);
+        const Bytes image = Image(384);
+        Send(DownloadRequest(2));
+        Receive();
+        Send(DataPacket(0, image));
+        EXPECT_EQ(Receive(), kAck);
+        const Bytes wrongText = Concat({0xF2, 0x00}, Text(text));
+        for (const Bytes& expected : {wrongText, wrongText, kAck}) {
+            Send(DataPacket(128, image));
+            EXPECT_EQ(Receive(), expected) << text;
+        }
+        Send(DataPacket(256, image));
+        EXPECT_FALSE(CardPacketPending());
     }
-    Send(DataPacket(256, image));
-    EXPECT_FALSE(CardPacketPending());
+}
+
+TEST_F(CardModelTest, AReadyReplyWithItsLastLetterChanged) {
+    CardConfig config;
+    config.faults.requestReply = ReplyFault::kLastLetter;
+    Configure(config);
+    Send(DownloadRequest(2));
+    EXPECT_EQ(Receive(), Concat({0xFE, 0x00}, Text("DUVORDYAN?")));
 }
 
 // ---- Configuration ----
@@ -546,6 +559,10 @@ TEST(CardConfigTest, NamedValuesSetTheirFieldAndRejectTheRest) {
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "AckReply", 5));
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "Flash", 4));
     EXPECT_EQ(config.faults.flash, FlashFault::kWrongText);
+    EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "Flash", 5));
+    EXPECT_EQ(config.faults.flash, FlashFault::kLastLetter);
+    EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "RequestReply", 6));
+    EXPECT_EQ(config.faults.requestReply, ReplyFault::kLastLetter);
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "Flash", 2));
     EXPECT_TRUE(virtualcard::ApplyConfigValue(config, "CardInfoBytes", 32));
     EXPECT_TRUE(virtualcard::ApplyConfigString(config, "FailFromIndex", "0x20"));
@@ -562,8 +579,9 @@ TEST(CardConfigTest, NamedValuesSetTheirFieldAndRejectTheRest) {
     const CardConfig before = config;
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "NoSuchValue", 1));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "ExtendedWait", 2));
-    EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "AckReply", 6));
-    EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "Flash", 5));
+    EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "AckReply", 7));
+    EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "RequestReply", 7));
+    EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "Flash", 6));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "CardInfoBytes", 177));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "ReplyExtraBytes", 65536));
     EXPECT_FALSE(virtualcard::ApplyConfigValue(config, "FailError", 0));

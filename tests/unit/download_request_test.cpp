@@ -67,6 +67,7 @@ const BadReply kBadReplies[] = {
          f.requestReply = ReplyFault::kWrongCode;
          f.requestReplyCode = 0xF7;
      }},
+    {"magic's last letter changed", [](auto& f) { f.requestReply = ReplyFault::kLastLetter; }},
     {"empty packet", [](auto& f) { f.requestReply = ReplyFault::kEmpty; }},
     {"ten bytes", [](auto& f) { f.requestReplyLength = 10; }},
     {"eleven bytes", [](auto& f) { f.requestReplyLength = 11; }},

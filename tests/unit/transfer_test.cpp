@@ -174,7 +174,7 @@ TEST_F(TransferTest, AnEmptyImageWithTheExtendedWaitPolls400Times) {
 // Replies that are not the acknowledgement: three are survived, a fourth fails the transfer.
 TEST_F(TransferTest, EachChunkHasFourAttempts) {
     const ReplyFault kinds[] = {ReplyFault::kWrongCode, ReplyFault::kWrongText, ReplyFault::kEmpty,
-                                ReplyFault::kShort};
+                                ReplyFault::kShort, ReplyFault::kLastLetter};
     for (const ReplyFault kind : kinds) {
         for (const std::uint32_t failures : {3u, 4u}) {
             SCOPED_TRACE(testing::Message()
@@ -297,10 +297,16 @@ TEST_F(TransferTest, TheEndPacketGoesOutThenThePercentDropsToZeroThenWmAppIsPost
 
 // A reply with the completion's code and another text is not the completion: the wait goes on.
 TEST_F(TransferTest, ACompletionCodeWithAnotherTextIsNotTakenForCompletion) {
-    config.faults.flash = FlashFault::kWrongText;
-    EXPECT_FALSE(Transfer(Image(1000)));
-    EXPECT_EQ(1u, Card().counters().blocksProgrammed);  // the card did send its reply
-    EXPECT_EQ(95, percent.load());                      // both passes of the wait ran out
+    for (const FlashFault fault : {FlashFault::kWrongText, FlashFault::kLastLetter}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        win32_standin::Reset();
+        config.faults.flash = fault;
+        Card().Configure(config);
+        Card().model().ResetCounters();
+        EXPECT_FALSE(Transfer(Image(1000)));
+        EXPECT_EQ(1u, Card().counters().blocksProgrammed);  // the card did send its reply
+        EXPECT_EQ(95, percent.load());                      // both passes of the wait ran out
+    }
 }
 
 TEST_F(TransferTest, RepliesLongerThan255BytesAreDrainedAndStillUnderstood) {

@@ -1,0 +1,38 @@
+#include "app/duvoload/file_open.h"
+
+#include <sys/stat.h>
+
+#include "app/duvoload/unicode_text.h"
+
+#ifdef _WIN32
+
+namespace {
+
+std::wstring WideName(const std::string& path) {
+    const std::u16string name = Utf16FromUtf8(path);
+    return std::wstring(name.begin(), name.end());
+}
+
+}  // namespace
+
+std::FILE* OpenForReading(const std::string& path) {
+    return _wfopen(WideName(path).c_str(), L"rb");
+}
+
+bool IsFolder(const std::string& path) {
+    struct _stat64 status {};
+    return _wstat64(WideName(path).c_str(), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
+}
+
+#else
+
+std::FILE* OpenForReading(const std::string& path) {
+    return std::fopen(path.c_str(), "rb");
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+#endif
