@@ -65,7 +65,8 @@ test-native: native asan
 WINE_ARCH = bash scripts/wine-session.sh arch
 
 test: build test-native test-fuzz
-	@echo "Wine tests: $$(bash scripts/wine-session.sh arch-reason) ($(B)/$$($(WINE_ARCH)))"
+	@echo "Wine tests: $$(bash scripts/wine-session.sh arch-reason) ($(B)/$$($(WINE_ARCH))$$( \
+		[ "$$($(WINE_ARCH))" = win32 ] && echo ', with two dialog scenarios on the x86_64 loader'))"
 	ctest --test-dir $(B)/$$($(WINE_ARCH)) --output-on-failure
 
 # libFuzzer targets (fuzz/) in their own clang tree. `make fuzz FUZZ_SECONDS=n` fuzzes each target

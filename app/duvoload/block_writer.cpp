@@ -97,7 +97,7 @@ DownloadEvents EventsFor(BlockRun* run) {
 }
 
 BlockOutcome WriteOne(const WriteSettings& settings, const PlannedBlock& planned) {
-    CProgressLine progress(settings.quiet, settings.console);
+    CProgressLine progress(settings.quiet, settings.console, settings.everyPercent);
     const std::string started = LocalTimeNow();
     const CStopwatch clock;
     BlockRun run{settings.slot, planned.block, &progress, &clock, {}};

@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "app/duvoload/block_log.h"
-#include "app/duvoload/image_file.h"
-
-struct PlannedBlock {
-    int block = 0;
-    std::string fullPath;
-    LoadedImage image;
-};
+#include "app/duvoload/planned_block.h"
 
 struct WriteSettings {
     unsigned slot = 0;
     bool quiet = false;
-    bool console = false;  // stderr is a console
+    bool console = false;       // stderr is a console
+    bool everyPercent = false;  // a progress line at every change (a gang's live lines)
 };
 
 // Writes `plan` in order, stops at the first failure, interruption or lost log line, and

@@ -8,6 +8,8 @@
 
 #include "app/duvoload/block_writer.h"
 #include "app/duvoload/console_text.h"
+#include "app/duvoload/gang_member.h"
+#include "app/duvoload/gang_writer.h"
 #include "app/duvoload/help_text.h"
 #include "app/duvoload/interruption.h"
 #include "app/duvoload/manifest.h"
@@ -84,6 +86,18 @@ std::vector<RefusedBlock> RefusedBlocks(const Options& options,
     return refused;
 }
 
+// One socket of a gang run: its parent checked everything and sends the plan.
+int RunGangMember(const Options& options, CBlockLog& log) {
+    std::vector<PlannedBlock> plan;
+    std::string error;
+    if (!ReadGangPlan(&plan, &error)) return Refuse(error);
+    const WriteSettings settings{options.slot, options.quiet, false,
+                                 options.gangMember == GangMember::Live};
+    const int exitCode = WriteBlocks(settings, plan, log);
+    NoteRunFinished();
+    return exitCode;
+}
+
 int Run(const std::vector<std::string>& args) {
     Options options;
     std::string error;
@@ -102,20 +116,34 @@ int Run(const std::vector<std::string>& args) {
     }
     // From here on Ctrl+C stops the run in order: before any block, all are not attempted.
     InstallInterruptionHandler();
+    if (options.gangMember != GangMember::None) TagOutputForGang();
     // Opened first, so that a run refused from here on is on record.
     CBlockLog log;
     if (!options.logPath.empty() && !log.Open(options.logPath, &error)) return Refuse(error);
+    if (options.gangMember != GangMember::None) return RunGangMember(options, log);
+    // A refused run is on record for every socket it named.
+    const std::vector<unsigned> sockets =
+        options.slots.empty() ? std::vector<unsigned>{options.slot} : options.slots;
     if (!options.manifestPath.empty() && !ReadManifest(&options, &error)) {
-        RecordRefusedRun(options.slot, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error);
+        for (unsigned socket : sockets) {
+            RecordRefusedRun(socket, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error);
+        }
         return Refuse(error);
     }
     std::vector<PlannedBlock> plan;
     if (!LoadPlan(options, &plan, &error)) {
-        RecordRefusedRun(options.slot, log, RefusedBlocks(options, plan), error);
+        for (unsigned socket : sockets) {
+            RecordRefusedRun(socket, log, RefusedBlocks(options, plan), error);
+        }
         return Refuse(error);
     }
-    const WriteSettings settings{options.slot, options.quiet, IsConsole(StdStream::Err)};
-    const int exitCode = WriteBlocks(settings, plan, log);
+    int exitCode = EXIT_ALL_WRITTEN;
+    if (options.slots.empty()) {
+        const WriteSettings settings{options.slot, options.quiet, IsConsole(StdStream::Err)};
+        exitCode = WriteBlocks(settings, plan, log);
+    } else {
+        exitCode = WriteGang(options, plan, log);
+    }
     NoteRunFinished();
     return exitCode;
 }

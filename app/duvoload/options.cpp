@@ -1,20 +1,11 @@
 #include "app/duvoload/options.h"
 
+#include "app/duvoload/slot_list.h"
+
 namespace {
 
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
-}
-
-bool ParseSlot(const std::string& text, unsigned* slot) {
-    if (text.empty() || text.size() > 2) return false;
-    unsigned value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    *slot = value;
-    return true;
 }
 
 bool ParseBlockArgument(const std::string& arg, BlockFile* entry, std::string* error) {
@@ -49,8 +40,20 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t* i, std::string
     return true;
 }
 
-bool CheckCombination(const Options& options, bool probe, std::string* error) {
+bool CheckCombination(const Options& options, bool probe, bool slot, std::string* error) {
     const bool named = !options.blocks.empty() || !options.manifestPath.empty();
+    if (slot && !options.slots.empty()) {
+        *error = "--slot and --slots cannot be combined";
+        return false;
+    }
+    if (probe && !options.slots.empty()) {
+        *error = "--probe checks one socket: it takes --slot, not --slots";
+        return false;
+    }
+    if (options.gangMember != GangMember::None && (named || probe || !options.slots.empty())) {
+        *error = "--gang-member takes its blocks from the gang run that starts it";
+        return false;
+    }
     if (!options.manifestPath.empty() && !options.blocks.empty()) {
         *error = "--manifest and BLOCK=FILE arguments cannot be combined";
         return false;
@@ -67,6 +70,7 @@ bool CheckCombination(const Options& options, bool probe, std::string* error) {
 bool ParseArguments(const std::vector<std::string>& args, Options* options, std::string* error) {
     *options = Options{};
     bool probe = false;
+    bool slot = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string value;
@@ -82,10 +86,25 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
             probe = true;
         } else if (arg == "--slot") {
             if (!TakeValue(args, &i, &value, error)) return false;
-            if (!ParseSlot(value, &options->slot)) {
+            if (!ParseSlotNumber(value, &options->slot)) {
                 *error = "option --slot " + Quoted(value) + ": not a socket number (0 to 99)";
                 return false;
             }
+            slot = true;
+        } else if (arg == "--slots") {
+            if (!TakeValue(args, &i, &value, error)) return false;
+            std::string reason;
+            if (!ParseSlotList(value, &options->slots, &reason)) {
+                *error = "option --slots " + Quoted(value) + ": " + reason;
+                return false;
+            }
+        } else if (arg == "--gang-member") {
+            if (!TakeValue(args, &i, &value, error)) return false;
+            if (value != "live" && value != "plain") {
+                *error = "option --gang-member " + Quoted(value) + ": live or plain";
+                return false;
+            }
+            options->gangMember = value == "live" ? GangMember::Live : GangMember::Plain;
         } else if (arg == "--log" || arg == "--manifest") {
             if (!TakeValue(args, &i, &value, error)) return false;
             if (value.empty()) {
@@ -102,11 +121,12 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
             options->blocks.push_back(entry);
         }
     }
-    if (!CheckCombination(*options, probe, error)) return false;
+    if (!CheckCombination(*options, probe, slot, error)) return false;
     if (probe) {
         options->action = Action::Probe;
         return true;
     }
-    // A manifest's blocks are checked once it has been read.
-    return !options->manifestPath.empty() || CheckBlockList(options->blocks, error);
+    // A manifest's blocks are checked once it has been read, a gang member's by its parent.
+    return !options->manifestPath.empty() || options->gangMember != GangMember::None ||
+           CheckBlockList(options->blocks, error);
 }

@@ -8,9 +8,15 @@
 
 enum class Action { Write, Probe, Help, Version };
 
+// --gang-member live|plain: this process is one socket of a gang run (gang_protocol.h); its
+// parent shows its progress as a live line on a console, or as plain lines.
+enum class GangMember { None, Live, Plain };
+
 struct Options {
     Action action = Action::Write;
     unsigned slot = 0;
+    std::vector<unsigned> slots;  // --slots: the sockets of a gang run, in order; else empty
+    GangMember gangMember = GangMember::None;
     bool quiet = false;
     std::string logPath;       // empty: no log
     std::string manifestPath;  // empty: the blocks come from BLOCK=FILE arguments

@@ -4,14 +4,14 @@
 
 bool CProgressLine::Wants(ProgressPhase phase, long percent) {
     if (m_quiet) return false;
-    if (!m_console) return m_steps.Passes(phase, percent);
+    if (!m_console && !m_everyPercent) return m_steps.Passes(phase, percent);
     // A new phase gets a line of its own: the last one stays as it ended (sending 100%).
     if (phase != m_phase) {
         Finish();
         m_phase = phase;
         m_shownPercent = -1;
     }
-    // On a console: redraw when the percent changes, not on every chunk.
+    // In place or live: a line when the percent changes, not on every chunk.
     if (percent == m_shownPercent) return false;
     m_shownPercent = percent;
     return true;
@@ -19,7 +19,7 @@ bool CProgressLine::Wants(ProgressPhase phase, long percent) {
 
 void CProgressLine::Show(const std::string& text) {
     if (!m_console) {
-        WriteLine(StdStream::Err, text);
+        WriteLine(StdStream::Progress, text);
         return;
     }
     // Spaces wipe what is left of a longer previous text.

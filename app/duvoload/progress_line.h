@@ -1,6 +1,7 @@
 // Progress on stderr: on a console, one line per phase of each block, updated in place and left
 // standing at its last value when the phase ends; plain lines at each 10 % of each phase
-// otherwise; nothing with --quiet.
+// otherwise; nothing with --quiet. A socket of a gang run whose parent shows live lines on its
+// console sends a line at every change of the percent instead, as progress (console_text.h).
 #pragma once
 
 #include <string>
@@ -9,7 +10,8 @@
 
 class CProgressLine {
   public:
-    CProgressLine(bool quiet, bool console) : m_quiet(quiet), m_console(console) {}
+    CProgressLine(bool quiet, bool console, bool everyPercent = false)
+        : m_quiet(quiet), m_console(console), m_everyPercent(everyPercent) {}
 
     // True when an update at `percent` of `phase` would be shown.
     bool Wants(ProgressPhase phase, long percent);
@@ -20,6 +22,7 @@ class CProgressLine {
   private:
     bool m_quiet;
     bool m_console;
+    bool m_everyPercent;
     TenPercentSteps m_steps;
     ProgressPhase m_phase = ProgressPhase::Sending;
     long m_shownPercent = -1;

@@ -31,8 +31,7 @@ machine_wine_arch_reason() {
     if [ -n "${DUVO_WINE_ARCH:-}" ]; then
         echo "DUVO_WINE_ARCH=$arch chooses the $(arch_build_name "$arch")"
     elif [ "$arch" = win32 ]; then
-        echo "this kernel runs 32-bit programs, so they run the shipped i686 build" \
-            "(and the x86_64 loader's dialog checks)"
+        echo "this kernel runs 32-bit programs, so they run the shipped i686 build"
     else
         echo "this kernel runs no 32-bit programs, so they run the x86_64 build of the same sources"
     fi

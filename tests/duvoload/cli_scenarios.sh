@@ -80,6 +80,46 @@ seed_block_seven() {
     snapshot_blocks blocks.before
 }
 
+# ---- gang runs (--slots) -------------------------------------------------------------------
+
+socket_data() { "$SESSION" data-dir --socket "$1"; }
+
+# SOCKETS sockets, each programming in 5 ms and holding block 7 (socket N's own image), so that
+# a run that must leave a socket alone has something to change.
+gang_setup() {  # SOCKETS
+    local socket
+    "$SESSION" card-reset
+    "$SESSION" card-slots "$1"
+    for socket in $(seq 0 $(($1 - 1))); do
+        "$SESSION" card-config --socket "$socket" ProgrammingTimeMs=5
+        make_image "seed$socket.bin" $((300 + socket))
+        duvoload --quiet --slot "$socket" 7=seed$socket.bin
+        expect_rc 0 "seeding block 7 of socket $socket"
+    done
+}
+
+# One socket's stdout lines, in order, without the socket and the time ("block 3: written 20000
+# bytes"); the sockets' lines interleave as the sockets end their blocks.
+socket_lines() {  # SOCKET
+    sed -n "s/^socket $1 //p" out.txt | sed 's/ in [0-9.]* s ([0-9.]* KB\/s)$//'
+}
+
+expect_socket_lines() {  # CONTEXT SOCKET LINE...
+    local context="$1" socket="$2"
+    shift 2
+    [ "$(socket_lines "$socket")" = "$(printf '%s\n' "$@")" ] \
+        || fail "$context: socket $socket's lines: $(socket_lines "$socket" | tr '\n' '|')"
+}
+
+expect_summary() {  # CONTEXT LINE: the last line of stdout
+    [ "$(tail -n 1 out.txt)" = "$2" ] || fail "$1: summary '$(tail -n 1 out.txt)', expected '$2'"
+}
+
+all_opens() {  # SOCKETS: the open counts of sockets 0 to SOCKETS-1
+    local socket
+    for socket in $(seq 0 $(($1 - 1))); do echo "$socket:$(card_status opens "$(socket_data "$socket")")"; done
+}
+
 case "$scenario" in
     several-blocks)
         # Three blocks in one run with a log; stderr is a file, so progress comes as plain lines
@@ -446,6 +486,148 @@ TABLE
         expect_block small.bin 13
         duvoload --probe
         expect_rc 0 "a probe of the free socket"
+        ;;
+    gang)
+        # Several sockets at once: each socket's blocks in order, its own failure its own; the
+        # lines of every socket and a summary with each one's exit code; the exit code of the
+        # first socket of the list that did not write everything.
+        gang_setup 4
+        make_image a.bin 6000
+        make_image b.bin 700
+        # Bad lists: exit 2, one line, no socket opened.
+        before="$(all_opens 4)"
+        while IFS='|' read -r list message; do
+            duvoload --slots "$list" 3=a.bin
+            expect_rc 2 "--slots '$list'"
+            expect_stdout "--slots '$list'"
+            expect_stderr_line "--slots '$list'" "duvoload: option --slots \"$list\": $message"
+        done <<'TABLE'
+0,0|socket 0 is named twice
+9|a gang is two sockets or more; for one socket use --slot 9
+1-0|the range "1-0" runs backwards
+|the list is empty
+TABLE
+        [ "$(all_opens 4)" = "$before" ] || fail "bad lists: a socket was opened"
+        # Two sockets written, with a log.
+        duvoload --log run.log --slots 0,1 3=a.bin 4=b.bin
+        expect_rc 0 "two sockets"
+        expect_socket_lines "two sockets" 0 "block 3: written 6000 bytes" "block 4: written 700 bytes"
+        expect_socket_lines "two sockets" 1 "block 3: written 6000 bytes" "block 4: written 700 bytes"
+        expect_summary "two sockets" "2 of 2 sockets written (socket 0: 0, socket 1: 0)"
+        for socket in 0 1; do
+            expect_block a.bin 3 "$(socket_data $socket)"
+            expect_block b.bin 4 "$(socket_data $socket)"
+        done
+        [ -e "$(socket_data 2)/block03.bin" ] && fail "two sockets: socket 2 written"
+        [ "$(cut -f2,3,7 run.log | tr -d '\r' | sort | tr '\t\n' ':,')" = "0:3:written,0:4:written,1:3:written,1:4:written," ] \
+            || fail "two sockets: log $(cat run.log)"
+        # Socket 1 refuses chunk 3 four times while socket 0 writes: socket 1 fails alone.
+        "$SESSION" card-config --socket 1 ProgrammingTimeMs=5 AckReply=2 AckFaultChunk=3 AckFaultAttempts=4
+        make_image c.bin 5000
+        duvoload --slots 0,1 5=c.bin 6=b.bin
+        expect_rc 1 "a fault on socket 1"
+        expect_socket_lines "a fault on socket 1" 0 "block 5: written 5000 bytes" "block 6: written 700 bytes"
+        expect_socket_lines "a fault on socket 1" 1 "block 5: failed [87025353] Duvo1 not respond" "block 6: not attempted"
+        expect_summary "a fault on socket 1" "1 of 2 sockets written (socket 0: 0, socket 1: 1)"
+        expect_stderr_line "a fault on socket 1" "Duvo1 not respond [87025353]"
+        grep -q "Duvo0" err.txt && fail "a fault on socket 1: socket 0 reported a failure"
+        expect_block c.bin 5 "$(socket_data 0)"
+        [ -e "$(socket_data 1)/block05.bin" ] && fail "a fault on socket 1: its block 5 written"
+        "$SESSION" card-config --socket 1 ProgrammingTimeMs=5
+        # A socket without a card (5; the driver serves 0 to 3): exit 3 from it alone.
+        duvoload --quiet --slots 2,5,3 8=b.bin
+        expect_rc 3 "a socket without a card"
+        expect_socket_lines "a socket without a card" 5 "block 8: failed [FFFFFFFF] Duvo5 open failed"
+        expect_summary "a socket without a card" "2 of 3 sockets written (socket 2: 0, socket 5: 3, socket 3: 0)"
+        expect_block b.bin 8 "$(socket_data 2)"
+        expect_block b.bin 8 "$(socket_data 3)"
+        # Socket 1 in use by another program: refused at once, socket 0 goes on.
+        make_image big.bin 20000
+        duvoload_in_background other --slot 1 10=big.bin
+        wait_for_line other.err "block 10: sending 10%"
+        duvoload --quiet --slots 0,1 11=b.bin
+        expect_rc 5 "a socket in use"
+        expect_socket_lines "a socket in use" 0 "block 11: written 700 bytes"
+        expect_socket_lines "a socket in use" 1 "block 11: failed [000000AA] Duvo1 is in use by another program"
+        expect_summary "a socket in use" "1 of 2 sockets written (socket 0: 0, socket 1: 5)"
+        rc=0
+        wait "$bg" || rc=$?
+        expect_rc 0 "the other program"
+        expect_block big.bin 10 "$(socket_data 1)"
+        [ -e "$(socket_data 1)/block11.bin" ] && fail "a socket in use: its block 11 written"
+        # Ctrl+C once: every socket finishes its block and stops.
+        in_console --ctrl-c "socket 1 block 12: sending 10%" -- "$LOADER" --slots 0,1 12=big.bin 13=b.bin
+        expect_rc 130 "one Ctrl+C"
+        expect_socket_lines "one Ctrl+C" 0 "block 12: written 20000 bytes" "block 13: not attempted"
+        expect_socket_lines "one Ctrl+C" 1 "block 12: written 20000 bytes" "block 13: not attempted"
+        expect_summary "one Ctrl+C" "0 of 2 sockets written (socket 0: 130, socket 1: 130)"
+        for socket in 0 1; do
+            expect_block big.bin 12 "$(socket_data $socket)"
+            [ -e "$(socket_data $socket)/block13.bin" ] && fail "one Ctrl+C: socket $socket's block 13 written"
+        done
+        # On a console: one live line per socket, left at its last state; the results above.
+        in_console --screen -- "$LOADER" --slots 0,1 14=b.bin
+        expect_rc 0 "on a console"
+        for socket in 0 1; do
+            [ "$(grep -c "^socket $socket block 14: programming flash" out.txt)" = 1 ] \
+                && grep -qx "socket $socket block 14: programming flash 100%" out.txt \
+                || fail "on a console: socket $socket's live line: $(grep "^socket $socket" out.txt | tr '\n' '|')"
+        done
+        grep -q "^2 of 2 sockets written (socket 0: 0, socket 1: 0)$" out.txt \
+            || fail "on a console: no summary: $(cat out.txt)"
+        for socket in 0 1 2 3; do
+            expect_block "seed$socket.bin" 7 "$(socket_data $socket)"
+        done
+        "$SESSION" card-slots
+        ;;
+    gang-stress)
+        # Four sockets at once, three rounds of fresh images: every block file of every socket
+        # holds this round's image. Socket 2 wants the extended flash wait, and in round 1
+        # programs for longer than the standard wait allows; socket 3 fails in round 2: neither's
+        # wait, text nor code may reach another socket's report.
+        gang_setup 4
+        for round in 1 2 3; do
+            if [ "$round" = 1 ]; then
+                "$SESSION" card-config --socket 2 ProgrammingTimeMs=6000 ExtendedWait=1
+            else
+                "$SESSION" card-config --socket 2 ProgrammingTimeMs=5 ExtendedWait=1
+            fi
+            if [ "$round" = 2 ]; then
+                "$SESSION" card-config --socket 3 ProgrammingTimeMs=5 RequestReply=1
+            else
+                "$SESSION" card-config --socket 3 ProgrammingTimeMs=5
+            fi
+            make_image "x$round.bin" $((2900 + round * 61))
+            make_image "y$round.bin" $((700 + round * 13))
+            duvoload --log stress.log --slots 0-3 4=x$round.bin 9=y$round.bin
+            for socket in 0 1 2 3; do
+                if [ "$round" = 2 ] && [ "$socket" = 3 ]; then
+                    expect_socket_lines "round 2" 3 "block 4: failed [05419368] Duvo3 not respond" "block 9: not attempted"
+                    expect_block "x1.bin" 4 "$(socket_data 3)"
+                    expect_block "y1.bin" 9 "$(socket_data 3)"
+                    continue
+                fi
+                expect_socket_lines "round $round" "$socket" "block 4: written $(stat -c %s "x$round.bin") bytes" \
+                    "block 9: written $(stat -c %s "y$round.bin") bytes"
+                expect_block "x$round.bin" 4 "$(socket_data "$socket")"
+                expect_block "y$round.bin" 9 "$(socket_data "$socket")"
+            done
+            if [ "$round" = 2 ]; then
+                expect_rc 1 "round 2"
+                expect_summary "round 2" "3 of 4 sockets written (socket 0: 0, socket 1: 0, socket 2: 0, socket 3: 1)"
+                [ "$(grep -c 'not respond' err.txt)" = 1 ] && expect_stderr_line "round 2" "Duvo3 not respond [05419368]" \
+                    || fail "round 2: failure texts: $(grep -v '^socket' err.txt)"
+            else
+                expect_rc 0 "round $round"
+                expect_summary "round $round" "4 of 4 sockets written (socket 0: 0, socket 1: 0, socket 2: 0, socket 3: 0)"
+            fi
+        done
+        # The log: a line per socket and block of every round, each whole.
+        [ "$(tr -d '\r' <stress.log | awk -F '\t' 'NF == 8' | wc -l)" = 24 ] && [ "$(wc -l <stress.log)" = 24 ] \
+            || fail "the log: $(cat stress.log)"
+        [ "$(cut -f2 stress.log | sort | uniq -c | awk '{printf "%s:%s ", $2, $1}')" = "0:6 1:6 2:6 3:6 " ] \
+            || fail "the log's sockets: $(cut -f2 stress.log | sort | uniq -c)"
+        "$SESSION" card-slots
         ;;
     *)
         echo "unknown scenario $scenario" >&2

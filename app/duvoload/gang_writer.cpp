@@ -1,0 +1,281 @@
+#include "app/duvoload/gang_writer.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/duvoload/console_text.h"
+#include "app/duvoload/gang_protocol.h"
+#include "app/duvoload/gang_report.h"
+#include "app/duvoload/local_time.h"
+#include "app/duvoload/outcome.h"
+#include "app/duvoload/system_message.h"
+#include "app/duvoload/unicode_text.h"
+
+namespace {
+
+// One socket's process, and what the parent keeps of it.
+struct SocketProcess {
+    unsigned socket = 0;
+    std::size_t liveIndex = 0;  // its live line, when the parent shows live lines
+    bool live = false;
+    HANDLE process = nullptr;  // null when it could not be started
+    HANDLE planWrite = nullptr;
+    HANDLE outputRead = nullptr;
+    HANDLE relay = nullptr;
+    int exitCode = EXIT_DOWNLOAD_FAILED;
+};
+
+std::string Prefix(unsigned socket) {
+    return "socket " + std::to_string(socket) + " ";
+}
+
+std::wstring Wide(const std::string& utf8) {
+    const std::u16string utf16 = Utf16FromUtf8(utf8);
+    return std::wstring(utf16.begin(), utf16.end());
+}
+
+// An argument as the C runtime's command-line parser takes it back, quotes and backslashes
+// included.
+std::wstring Quoted(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, L'\\');
+    return quoted + L"\"";
+}
+
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    while (true) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring CommandLine(const std::wstring& program, const Options& options,
+                         const SocketProcess& socket) {
+    std::wstring line = Quoted(program) + L" --slot " + std::to_wstring(socket.socket) +
+                        L" --gang-member " + (socket.live ? L"live" : L"plain");
+    if (options.quiet) line += L" --quiet";
+    if (!options.logPath.empty()) line += L" --log " + Quoted(Wide(options.logPath));
+    return line;
+}
+
+// A job that ends every socket's process when the parent ends, however it ends: no socket's
+// download goes on unwatched, with nobody to report it.
+HANDLE KillOnCloseJob() {
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job == nullptr) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
+// Starts the socket's process with its stdin and its stdout/stderr on pipes of ours; false with
+// the system's reason when it cannot be started.
+bool Start(SocketProcess* socket, const std::wstring& commandLine, HANDLE job,
+           std::string* reason) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE planRead = nullptr;
+    HANDLE outputWrite = nullptr;
+    if (!CreatePipe(&planRead, &socket->planWrite, &inherit, 0)) {
+        *reason = SystemMessage(GetLastError());
+        return false;
+    }
+    if (!CreatePipe(&socket->outputRead, &outputWrite, &inherit, 0)) {
+        *reason = SystemMessage(GetLastError());
+        CloseHandle(planRead);
+        return false;
+    }
+    SetHandleInformation(socket->planWrite, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(socket->outputRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = planRead;
+    startup.hStdOutput = outputWrite;
+    startup.hStdError = outputWrite;
+    PROCESS_INFORMATION started{};
+    std::wstring line = commandLine;
+    const BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                                   nullptr, nullptr, &startup, &started);
+    const DWORD error = GetLastError();
+    CloseHandle(planRead);
+    CloseHandle(outputWrite);
+    if (!ok) {
+        *reason = SystemMessage(error);
+        return false;
+    }
+    if (job != nullptr) AssignProcessToJobObject(job, started.hProcess);
+    ResumeThread(started.hThread);
+    CloseHandle(started.hThread);
+    socket->process = started.hProcess;
+    return true;
+}
+
+// One line from the socket's process, shown where it belongs.
+void Show(const SocketProcess& socket, const std::string& line) {
+    std::string text;
+    switch (UntagMemberLine(line, &text)) {
+        case MemberLine::Result:
+            WriteLine(StdStream::Out, Prefix(socket.socket) + text);
+            break;
+        case MemberLine::Message:
+            WriteLine(StdStream::Err, text);
+            break;
+        case MemberLine::Progress:
+            if (socket.live) {
+                SetLiveLine(socket.liveIndex, Prefix(socket.socket) + text);
+            } else {
+                WriteLine(StdStream::Err, Prefix(socket.socket) + text);
+            }
+            break;
+    }
+}
+
+// The relay thread: shows each line of the socket's process as it comes, until the process
+// closes its output.
+DWORD WINAPI Relay(void* parameter) {
+    const auto* socket = static_cast<const SocketProcess*>(parameter);
+    std::string pending;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(socket->outputRead, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        pending.append(buffer, got);
+        std::size_t end = 0;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            Show(*socket, pending.substr(0, end));
+            pending.erase(0, end + 1);
+        }
+    }
+    if (!pending.empty()) Show(*socket, pending);
+    return 0;
+}
+
+void SendPlan(SocketProcess* socket, const std::string& plan) {
+    for (std::size_t done = 0; done < plan.size();) {
+        DWORD written = 0;
+        if (!WriteFile(socket->planWrite, plan.data() + done,
+                       static_cast<DWORD>(plan.size() - done), &written, nullptr) ||
+            written == 0) {
+            break;  // the process has ended: its exit code tells why
+        }
+        done += written;
+    }
+    CloseHandle(socket->planWrite);
+    socket->planWrite = nullptr;
+}
+
+// The socket's exit code once its process has ended. A process that ended otherwise than by
+// duvoload's own codes (a crash, a kill) counts as a failed download.
+int AwaitExitCode(const SocketProcess& socket) {
+    WaitForSingleObject(socket.process, INFINITE);
+    DWORD code = EXIT_DOWNLOAD_FAILED;
+    GetExitCodeProcess(socket.process, &code);
+    switch (code) {
+        case EXIT_ALL_WRITTEN:
+        case EXIT_DOWNLOAD_FAILED:
+        case EXIT_USAGE:
+        case EXIT_NO_CARD:
+        case EXIT_LOG_FAILED:
+        case EXIT_SOCKET_IN_USE:
+        case EXIT_INTERRUPTED:
+            return static_cast<int>(code);
+        default: {
+            char line[96];
+            std::snprintf(line, sizeof line, "duvoload: socket %u: its process ended with %08lX",
+                          socket.socket, static_cast<unsigned long>(code));
+            WriteLine(StdStream::Err, line);
+            return EXIT_DOWNLOAD_FAILED;
+        }
+    }
+}
+
+// A socket whose process could not be started: said on stderr, and every block is on record as
+// not attempted.
+int RecordNotStarted(const SocketProcess& socket, const std::string& reason,
+                     const std::vector<PlannedBlock>& plan, CBlockLog& log) {
+    WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket.socket) +
+                                  ": cannot start its process: " + reason);
+    bool recorded = true;
+    for (const PlannedBlock& planned : plan) {
+        BlockOutcome outcome;
+        outcome.block = planned.block;
+        outcome.bytes = static_cast<std::uint32_t>(planned.image.bytes.size());
+        WriteLine(StdStream::Out, Prefix(socket.socket) + ResultLine(outcome));
+        recorded = log.Append(LogLine(LocalTimeNow(), socket.socket, planned.fullPath,
+                                      planned.image.sha256, outcome)) &&
+                   recorded;
+    }
+    return recorded ? EXIT_DOWNLOAD_FAILED : EXIT_LOG_FAILED;
+}
+
+}  // namespace
+
+int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log) {
+    const bool live = !options.quiet && IsConsole(StdStream::Err);
+    const std::string encoded = EncodeGangPlan(plan);
+    const std::wstring program = ProgramPath();
+    const HANDLE job = KillOnCloseJob();
+    std::vector<SocketProcess> sockets(options.slots.size());
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        SocketProcess& socket = sockets[i];
+        socket.socket = options.slots[i];
+        socket.liveIndex = i;
+        socket.live = live;
+        // The live lines stand in the list's order from the start.
+        if (live) SetLiveLine(i, Prefix(socket.socket));
+        std::string reason;
+        if (!Start(&socket, CommandLine(program, options, socket), job, &reason)) {
+            socket.exitCode = RecordNotStarted(socket, reason, plan, log);
+            continue;
+        }
+        socket.relay = CreateThread(nullptr, 0, Relay, &socket, 0, nullptr);
+        if (socket.relay == nullptr) {
+            // Nobody would read its lines: it is ended before it is given its plan.
+            reason = SystemMessage(GetLastError());
+            TerminateProcess(socket.process, EXIT_DOWNLOAD_FAILED);
+            CloseHandle(socket.process);
+            CloseHandle(socket.planWrite);
+            CloseHandle(socket.outputRead);
+            socket.process = nullptr;
+            socket.exitCode = RecordNotStarted(socket, reason, plan, log);
+        }
+    }
+    for (SocketProcess& socket : sockets) {
+        if (socket.process != nullptr) SendPlan(&socket, encoded);
+    }
+    std::vector<int> codes;
+    for (SocketProcess& socket : sockets) {
+        if (socket.process != nullptr) {
+            socket.exitCode = AwaitExitCode(socket);
+            // Its last lines are shown before the summary.
+            WaitForSingleObject(socket.relay, INFINITE);
+            CloseHandle(socket.relay);
+            CloseHandle(socket.outputRead);
+            CloseHandle(socket.process);
+        }
+        codes.push_back(socket.exitCode);
+    }
+    EndLiveLines();
+    WriteLine(StdStream::Out, GangSummaryLine(options.slots, codes));
+    if (job != nullptr) CloseHandle(job);
+    return GangExitCode(codes);
+}
