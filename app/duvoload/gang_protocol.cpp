@@ -119,3 +119,15 @@ MemberLine UntagMemberLine(const std::string& line, std::string* text) {
     *text = line.substr(2);
     return kind;
 }
+
+int ResultLineBlock(const std::string& text) {
+    const std::string head = "block ";
+    if (text.compare(0, head.size(), head) != 0) return 0;
+    const std::size_t colon = text.find(':', head.size());
+    unsigned long block = 0;
+    if (colon == std::string::npos ||
+        !ParseCount(text.substr(head.size(), colon - head.size()), 2, &block)) {
+        return 0;
+    }
+    return static_cast<int>(block);
+}

@@ -30,3 +30,6 @@ std::string TagMemberLine(MemberLine kind, const std::string& text);
 // The kind and text of a line a socket's process sent; a line without a tag (anything else the
 // process wrote) is a message.
 MemberLine UntagMemberLine(const std::string& line, std::string* text);
+
+// The block a result line is about ("block 5: written ..." gives 5); 0 for any other text.
+int ResultLineBlock(const std::string& text);

@@ -24,6 +24,7 @@ struct SocketProcess {
     HANDLE planWrite = nullptr;
     HANDLE outputRead = nullptr;
     HANDLE relay = nullptr;
+    std::vector<int> reported;  // the blocks whose result line it sent
     int exitCode = EXIT_DOWNLOAD_FAILED;
 };
 
@@ -130,14 +131,20 @@ bool Start(SocketProcess* socket, const std::wstring& commandLine, HANDLE job,
     return true;
 }
 
-// One line from the socket's process, shown where it belongs.
-void Show(const SocketProcess& socket, const std::string& line) {
+// One line from the socket's process, shown where it belongs. Its own messages name the socket
+// they come from; the card's texts do so already ("Duvo2 ...").
+void Show(SocketProcess& socket, const std::string& line) {
+    const std::string program = "duvoload: ";
     std::string text;
     switch (UntagMemberLine(line, &text)) {
         case MemberLine::Result:
             WriteLine(StdStream::Out, Prefix(socket.socket) + text);
+            socket.reported.push_back(ResultLineBlock(text));
             break;
         case MemberLine::Message:
+            if (text.compare(0, program.size(), program) == 0) {
+                text.insert(program.size(), "socket " + std::to_string(socket.socket) + ": ");
+            }
             WriteLine(StdStream::Err, text);
             break;
         case MemberLine::Progress:
@@ -153,7 +160,7 @@ void Show(const SocketProcess& socket, const std::string& line) {
 // The relay thread: shows each line of the socket's process as it comes, until the process
 // closes its output.
 DWORD WINAPI Relay(void* parameter) {
-    const auto* socket = static_cast<const SocketProcess*>(parameter);
+    auto* socket = static_cast<SocketProcess*>(parameter);
     std::string pending;
     char buffer[4096];
     DWORD got = 0;
@@ -183,12 +190,16 @@ void SendPlan(SocketProcess* socket, const std::string& plan) {
     socket->planWrite = nullptr;
 }
 
-// The socket's exit code once its process has ended. A process that ended otherwise than by
-// duvoload's own codes (a crash, a kill) counts as a failed download.
-int AwaitExitCode(const SocketProcess& socket) {
+// How the socket's process ended: its exit code as the system gives it.
+DWORD AwaitProcessCode(const SocketProcess& socket) {
     WaitForSingleObject(socket.process, INFINITE);
     DWORD code = EXIT_DOWNLOAD_FAILED;
     GetExitCodeProcess(socket.process, &code);
+    return code;
+}
+
+// True for the codes duvoload ends with: every block it took up has its result line.
+bool IsDuvoloadCode(DWORD code) {
     switch (code) {
         case EXIT_ALL_WRITTEN:
         case EXIT_DOWNLOAD_FAILED:
@@ -197,34 +208,40 @@ int AwaitExitCode(const SocketProcess& socket) {
         case EXIT_LOG_FAILED:
         case EXIT_SOCKET_IN_USE:
         case EXIT_INTERRUPTED:
-            return static_cast<int>(code);
-        default: {
-            char line[96];
-            std::snprintf(line, sizeof line, "duvoload: socket %u: its process ended with %08lX",
-                          socket.socket, static_cast<unsigned long>(code));
-            WriteLine(StdStream::Err, line);
-            return EXIT_DOWNLOAD_FAILED;
-        }
+            return true;
+        default:
+            return false;
     }
 }
 
-// A socket whose process could not be started: said on stderr, and every block is on record as
-// not attempted.
-int RecordNotStarted(const SocketProcess& socket, const std::string& reason,
-                     const std::vector<PlannedBlock>& plan, CBlockLog& log) {
-    WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket.socket) +
-                                  ": cannot start its process: " + reason);
-    bool recorded = true;
+// The blocks a socket's process never reported go on record here, on stdout and in the log: it
+// could not start, could not take its plan, or ended otherwise than duvoload ends (a crash, a
+// kill). Then the block it may have been writing is failed (ERROR_PROCESS_ABORTED: it is not
+// known to be written), and the rest are not attempted. Returns the socket's exit code.
+int RecordUnreported(const SocketProcess& socket, bool endedAbnormally,
+                     const std::vector<PlannedBlock>& plan, CBlockLog& log, int exitCode) {
+    bool failedOne = false;
     for (const PlannedBlock& planned : plan) {
+        bool reported = false;
+        for (int block : socket.reported) reported = reported || block == planned.block;
+        if (reported) continue;
         BlockOutcome outcome;
         outcome.block = planned.block;
         outcome.bytes = static_cast<std::uint32_t>(planned.image.bytes.size());
+        if (endedAbnormally && !failedOne) {
+            outcome.status = BlockStatus::Failed;
+            outcome.code = ERROR_PROCESS_ABORTED;
+            outcome.text = "its process ended unexpectedly";
+            failedOne = true;
+        }
         WriteLine(StdStream::Out, Prefix(socket.socket) + ResultLine(outcome));
-        recorded = log.Append(LogLine(LocalTimeNow(), socket.socket, planned.fullPath,
-                                      planned.image.sha256, outcome)) &&
-                   recorded;
+        if (!log.Append(LogLine(LocalTimeNow(), socket.socket, planned.fullPath,
+                                planned.image.sha256, outcome)) &&
+            exitCode == EXIT_ALL_WRITTEN) {
+            exitCode = EXIT_LOG_FAILED;
+        }
     }
-    return recorded ? EXIT_DOWNLOAD_FAILED : EXIT_LOG_FAILED;
+    return exitCode;
 }
 
 }  // namespace
@@ -244,7 +261,9 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
         if (live) SetLiveLine(i, Prefix(socket.socket));
         std::string reason;
         if (!Start(&socket, CommandLine(program, options, socket), job, &reason)) {
-            socket.exitCode = RecordNotStarted(socket, reason, plan, log);
+            WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket.socket) +
+                                          ": cannot start its process: " + reason);
+            socket.exitCode = RecordUnreported(socket, false, plan, log, EXIT_DOWNLOAD_FAILED);
             continue;
         }
         socket.relay = CreateThread(nullptr, 0, Relay, &socket, 0, nullptr);
@@ -256,7 +275,9 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
             CloseHandle(socket.planWrite);
             CloseHandle(socket.outputRead);
             socket.process = nullptr;
-            socket.exitCode = RecordNotStarted(socket, reason, plan, log);
+            WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket.socket) +
+                                          ": cannot follow its process: " + reason);
+            socket.exitCode = RecordUnreported(socket, false, plan, log, EXIT_DOWNLOAD_FAILED);
         }
     }
     for (SocketProcess& socket : sockets) {
@@ -265,12 +286,27 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
     std::vector<int> codes;
     for (SocketProcess& socket : sockets) {
         if (socket.process != nullptr) {
-            socket.exitCode = AwaitExitCode(socket);
-            // Its last lines are shown before the summary.
+            const DWORD code = AwaitProcessCode(socket);
+            // Its last lines are shown, and its blocks counted, before anything is added.
             WaitForSingleObject(socket.relay, INFINITE);
             CloseHandle(socket.relay);
             CloseHandle(socket.outputRead);
             CloseHandle(socket.process);
+            // duvoload reports every block it takes up; a process that left some out, or ended
+            // with another code, was cut short (Wine gives a killed process the code 0).
+            const bool abnormal = !IsDuvoloadCode(code) ||
+                                  (code != EXIT_USAGE && socket.reported.size() < plan.size());
+            if (abnormal) {
+                char line[128];
+                std::snprintf(line, sizeof line,
+                              "duvoload: socket %u: its process ended with %08lX before it "
+                              "reported every block",
+                              socket.socket, static_cast<unsigned long>(code));
+                WriteLine(StdStream::Err, line);
+            }
+            socket.exitCode =
+                RecordUnreported(socket, abnormal, plan, log,
+                                 abnormal ? EXIT_DOWNLOAD_FAILED : static_cast<int>(code));
         }
         codes.push_back(socket.exitCode);
     }

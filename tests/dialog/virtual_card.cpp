@@ -108,14 +108,28 @@ int VirtualCard::TracedRequests() {
 
 namespace {
 
+// The status file once it is whole: the driver rewrites it at every open and close of the
+// device, after the caller's own call has returned, so a read can meet it cut short. Empty when
+// there is none.
+std::string WholeStatusFile() {
+    const std::string path = std::string(kDataDir) + "status.txt";
+    std::string text;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return text;
+        std::vector<BYTE> status;
+        if (ReadWholeFile(path, &status)) {
+            text.assign(1, '\n');
+            text.append(status.begin(), status.end());
+            if (text.find("\nblocks_programmed=") != std::string::npos) break;
+        }
+        Sleep(10);
+    }
+    return text;
+}
+
 // A counter of the status file as it stands; -1 when the file or the counter is missing.
 long long StatusCounter(const std::string& name) {
-    std::vector<BYTE> status;
-    if (!ReadWholeFile(std::string(kDataDir) + "status.txt", &status)) {
-        return -1;
-    }
-    std::string text(1, '\n');
-    text.append(status.begin(), status.end());
+    const std::string text = WholeStatusFile();
     std::string key(1, '\n');
     key += name;
     key += '=';

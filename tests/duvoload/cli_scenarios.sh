@@ -565,6 +565,22 @@ TABLE
             expect_block big.bin 12 "$(socket_data $socket)"
             [ -e "$(socket_data $socket)/block13.bin" ] && fail "one Ctrl+C: socket $socket's block 13 written"
         done
+        # Socket 1's process killed during its block: that block failed (not known to be
+        # written), the next not attempted, both on record; socket 0 goes on.
+        duvoload_in_background killed --log killed.log --slots 0,1 12=big.bin 13=b.bin
+        wait_for_line killed.err "socket 1 block 12: sending 10%"
+        for pid in $("$SESSION" processes); do
+            tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--slot 1 --gang-member" && kill -9 "$pid"
+        done
+        rc=0
+        wait "$bg" || rc=$?
+        tr -d '\r' <killed.out >out.txt
+        expect_rc 1 "a killed socket"
+        expect_socket_lines "a killed socket" 0 "block 12: written 20000 bytes" "block 13: written 700 bytes"
+        expect_socket_lines "a killed socket" 1 "block 12: failed [0000042B] its process ended unexpectedly" "block 13: not attempted"
+        expect_summary "a killed socket" "1 of 2 sockets written (socket 0: 0, socket 1: 1)"
+        [ "$(cut -f2,3,7 killed.log | tr -d '\r' | sort | tr '\t\n' ':,')" = "0:12:written,0:13:written,1:12:failed 0000042B,1:13:not attempted," ] \
+            || fail "a killed socket: log $(cat killed.log)"
         # On a console: one live line per socket, left at its last state; the results above.
         in_console --screen -- "$LOADER" --slots 0,1 14=b.bin
         expect_rc 0 "on a console"

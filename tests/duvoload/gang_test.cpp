@@ -122,6 +122,11 @@ TEST(GangProtocol, EachLineOfASocketKeepsWhereItBelongs) {
     std::string text;
     EXPECT_EQ(UntagMemberLine("a stray line", &text), MemberLine::Message);
     EXPECT_EQ(text, "a stray line");
+    // The parent counts the blocks a socket reported by their result lines.
+    EXPECT_EQ(ResultLineBlock("block 14: failed [87025353] Duvo1 not respond"), 14);
+    EXPECT_EQ(ResultLineBlock("block 3: not attempted"), 3);
+    EXPECT_EQ(ResultLineBlock("blocks: 3"), 0);
+    EXPECT_EQ(ResultLineBlock("block 123: written"), 0);
 }
 
 }  // namespace
