@@ -9,9 +9,8 @@ CBlockLog::~CBlockLog() {
 }
 
 bool CBlockLog::Open(const std::string& path, std::string* error) {
-    const std::u16string name = Utf16FromUtf8(path);
     // FILE_APPEND_DATA alone: every write lands at the end, even with another writer.
-    m_file = CreateFileW(std::wstring(name.begin(), name.end()).c_str(), FILE_APPEND_DATA,
+    m_file = CreateFileW(WideFromUtf8(path).c_str(), FILE_APPEND_DATA,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_file == INVALID_HANDLE_VALUE) {

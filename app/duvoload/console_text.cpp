@@ -88,8 +88,7 @@ std::string WithCrLf(const std::string& text) {
 }
 
 void WriteConsoleUtf8(HANDLE console, const std::string& utf8) {
-    const std::u16string utf16 = Utf16FromUtf8(utf8);
-    const std::wstring wide(utf16.begin(), utf16.end());
+    const std::wstring wide = WideFromUtf8(utf8);
     DWORD written = 0;
     WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
@@ -132,7 +131,6 @@ void DrawLiveLines(HANDLE console) {
 }  // namespace
 
 void WriteText(StdStream stream, const std::string& text) {
-    const std::string utf8 = WithCrLf(text);
     const HANDLE handle = HandleOf(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
     const COutputLock lock;
@@ -140,6 +138,7 @@ void WriteText(StdStream stream, const std::string& text) {
         WriteTagged(stream, text);
         return;
     }
+    const std::string utf8 = WithCrLf(text);
     if (IsConsoleHandle(handle)) {
         if (g_live.drawn == 0) {
             WriteConsoleUtf8(handle, utf8);

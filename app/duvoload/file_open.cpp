@@ -6,22 +6,13 @@
 
 #ifdef _WIN32
 
-namespace {
-
-std::wstring WideName(const std::string& path) {
-    const std::u16string name = Utf16FromUtf8(path);
-    return std::wstring(name.begin(), name.end());
-}
-
-}  // namespace
-
 std::FILE* OpenForReading(const std::string& path) {
-    return _wfopen(WideName(path).c_str(), L"rb");
+    return _wfopen(WideFromUtf8(path).c_str(), L"rb");
 }
 
 bool IsFolder(const std::string& path) {
     struct _stat64 status {};
-    return _wstat64(WideName(path).c_str(), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
+    return _wstat64(WideFromUtf8(path).c_str(), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
 }
 
 #else

@@ -32,9 +32,9 @@ std::string Prefix(unsigned socket) {
     return "socket " + std::to_string(socket) + " ";
 }
 
-std::wstring Wide(const std::string& utf8) {
-    const std::u16string utf16 = Utf16FromUtf8(utf8);
-    return std::wstring(utf16.begin(), utf16.end());
+// One line of the run's own about a socket: "duvoload: socket 2: ...".
+void SayOfSocket(unsigned socket, const std::string& text) {
+    WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket) + ": " + text);
 }
 
 // An argument as the C runtime's command-line parser takes it back, quotes and backslashes
@@ -74,7 +74,7 @@ std::wstring CommandLine(const std::wstring& program, const Options& options,
     std::wstring line = Quoted(program) + L" --slot " + std::to_wstring(socket.socket) +
                         L" --gang-member " + (socket.live ? L"live" : L"plain");
     if (options.quiet) line += L" --quiet";
-    if (!options.logPath.empty()) line += L" --log " + Quoted(Wide(options.logPath));
+    if (!options.logPath.empty()) line += L" --log " + Quoted(WideFromUtf8(options.logPath));
     return line;
 }
 
@@ -261,8 +261,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
         if (live) SetLiveLine(i, Prefix(socket.socket));
         std::string reason;
         if (!Start(&socket, CommandLine(program, options, socket), job, &reason)) {
-            WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket.socket) +
-                                          ": cannot start its process: " + reason);
+            SayOfSocket(socket.socket, "cannot start its process: " + reason);
             socket.exitCode = RecordUnreported(socket, false, plan, log, EXIT_DOWNLOAD_FAILED);
             continue;
         }
@@ -275,8 +274,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
             CloseHandle(socket.planWrite);
             CloseHandle(socket.outputRead);
             socket.process = nullptr;
-            WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket.socket) +
-                                          ": cannot follow its process: " + reason);
+            SayOfSocket(socket.socket, "cannot follow its process: " + reason);
             socket.exitCode = RecordUnreported(socket, false, plan, log, EXIT_DOWNLOAD_FAILED);
         }
     }
@@ -297,12 +295,10 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
             const bool abnormal = !IsDuvoloadCode(code) ||
                                   (code != EXIT_USAGE && socket.reported.size() < plan.size());
             if (abnormal) {
-                char line[128];
-                std::snprintf(line, sizeof line,
-                              "duvoload: socket %u: its process ended with %08lX before it "
-                              "reported every block",
-                              socket.socket, static_cast<unsigned long>(code));
-                WriteLine(StdStream::Err, line);
+                char hex[16];
+                std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(code));
+                SayOfSocket(socket.socket, std::string("its process ended with ") + hex +
+                                               " before it reported every block");
             }
             socket.exitCode =
                 RecordUnreported(socket, abnormal, plan, log,

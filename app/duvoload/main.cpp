@@ -29,8 +29,7 @@ int Refuse(const std::string& message) {
 }
 
 std::string FullPathOf(const std::string& path) {
-    const std::u16string name = Utf16FromUtf8(path);
-    const std::wstring wide(name.begin(), name.end());
+    const std::wstring wide = WideFromUtf8(path);
     std::wstring full(MAX_PATH, L'\0');
     DWORD length =
         GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
@@ -41,7 +40,7 @@ std::string FullPathOf(const std::string& path) {
     }
     std::string utf8;
     if (length == 0 || length >= full.size() ||
-        !AppendUtf8FromUtf16(std::u16string(full.begin(), full.begin() + length), &utf8)) {
+        !AppendUtf8FromWide(full.substr(0, length), &utf8)) {
         return path;
     }
     return utf8;
@@ -153,9 +152,8 @@ int Run(const std::vector<std::string>& args) {
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
         std::string utf8;
-        if (!AppendUtf8FromUtf16(std::u16string(arg.begin(), arg.end()), &utf8)) {
+        if (!AppendUtf8FromWide(argv[i], &utf8)) {
             return Refuse("argument " + std::to_string(i) +
                           " is not valid Unicode text (a lone surrogate)");
         }

@@ -146,3 +146,14 @@ std::string EscapeControls(const std::string& utf8) {
     }
     return shown;
 }
+
+#ifdef _WIN32
+std::wstring WideFromUtf8(const std::string& utf8) {
+    const std::u16string utf16 = Utf16FromUtf8(utf8);
+    return std::wstring(utf16.begin(), utf16.end());
+}
+
+bool AppendUtf8FromWide(const std::wstring& text, std::string* utf8) {
+    return AppendUtf8FromUtf16(std::u16string(text.begin(), text.end()), utf8);
+}
+#endif

@@ -12,6 +12,12 @@ bool AppendUtf8FromUtf16(const std::u16string& text, std::string* utf8);
 // The UTF-16 form of UTF-8 text; a malformed sequence becomes U+FFFD.
 std::u16string Utf16FromUtf8(const std::string& utf8);
 
+#ifdef _WIN32
+// The same for the system's wide strings, which are UTF-16 on Windows.
+std::wstring WideFromUtf8(const std::string& utf8);
+bool AppendUtf8FromWide(const std::wstring& text, std::string* utf8);
+#endif
+
 // The number of bytes of the longest well-formed UTF-8 prefix of `text`.
 std::size_t ValidUtf8Prefix(const std::string& text);
 
