@@ -6,18 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "app/duvoload/block_writer.h"
-#include "app/duvoload/console_text.h"
-#include "app/duvoload/gang_member.h"
-#include "app/duvoload/gang_writer.h"
-#include "app/duvoload/help_text.h"
-#include "app/duvoload/interruption.h"
-#include "app/duvoload/manifest.h"
-#include "app/duvoload/options.h"
-#include "app/duvoload/outcome.h"
-#include "app/duvoload/run_record.h"
-#include "app/duvoload/unicode_text.h"
-#include "app/duvoload/version_text.h"
+#include "app/duvoload/write/block_writer.h"
+#include "app/duvoload/console/console_text.h"
+#include "app/duvoload/gang/gang_member.h"
+#include "app/duvoload/gang/gang_writer.h"
+#include "app/duvoload/console/help_text.h"
+#include "app/duvoload/console/interruption.h"
+#include "app/duvoload/plan/manifest.h"
+#include "app/duvoload/plan/options.h"
+#include "app/duvoload/record/outcome.h"
+#include "app/duvoload/record/run_record.h"
+#include "app/duvoload/console/unicode_text.h"
+#include "app/duvoload/console/version_text.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ int Run(const std::vector<std::string>& args) {
     }
     // From here on Ctrl+C stops the run in order: before any block, all are not attempted.
     InstallInterruptionHandler();
-    if (options.gangMember != GangMember::None) TagOutputForGang();
+    if (options.gangMember != GangMember::None) SendOutputToGang();
     // Opened first, so that a run refused from here on is on record.
     CBlockLog log;
     if (!options.logPath.empty() && !log.Open(options.logPath, &error)) return Refuse(error);

@@ -1,11 +1,11 @@
 // A gang run's command line (--slots), its exit code and its summary line.
 #include <gtest/gtest.h>
 
-#include "app/duvoload/gang_protocol.h"
-#include "app/duvoload/gang_report.h"
-#include "app/duvoload/options.h"
-#include "app/duvoload/outcome.h"
-#include "app/duvoload/sha256.h"
+#include "app/duvoload/gang/gang_protocol.h"
+#include "app/duvoload/gang/gang_report.h"
+#include "app/duvoload/plan/options.h"
+#include "app/duvoload/record/outcome.h"
+#include "app/duvoload/plan/sha256.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/duvoload/image_file.h"
+#include "app/duvoload/plan/image_file.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/duvoload/sha256.h"
+#include "app/duvoload/plan/sha256.h"
 
 namespace {
 

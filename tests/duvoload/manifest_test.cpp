@@ -1,4 +1,4 @@
-#include "app/duvoload/manifest.h"
+#include "app/duvoload/plan/manifest.h"
 
 #include <gtest/gtest.h>
 

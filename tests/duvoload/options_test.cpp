@@ -1,4 +1,4 @@
-#include "app/duvoload/options.h"
+#include "app/duvoload/plan/options.h"
 
 #include <gtest/gtest.h>
 

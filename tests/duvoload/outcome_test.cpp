@@ -1,8 +1,9 @@
-#include "app/duvoload/outcome.h"
+#include "app/duvoload/record/outcome.h"
+#include "app/duvoload/record/local_time.h"
 
 #include <gtest/gtest.h>
 
-#include "app/duvoload/progress_text.h"
+#include "app/duvoload/console/progress_text.h"
 
 namespace {
 

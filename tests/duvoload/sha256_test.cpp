@@ -1,4 +1,4 @@
-#include "app/duvoload/sha256.h"
+#include "app/duvoload/plan/sha256.h"
 
 #include <gtest/gtest.h>
 

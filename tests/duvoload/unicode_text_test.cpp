@@ -1,4 +1,4 @@
-#include "app/duvoload/unicode_text.h"
+#include "app/duvoload/console/unicode_text.h"
 
 #include <gtest/gtest.h>
 

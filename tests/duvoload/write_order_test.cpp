@@ -1,4 +1,4 @@
-#include "app/duvoload/write_order.h"
+#include "app/duvoload/write/write_order.h"
 
 #include <gtest/gtest.h>
 

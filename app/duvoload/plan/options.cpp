@@ -1,0 +1,132 @@
+#include "app/duvoload/plan/options.h"
+
+#include "app/duvoload/plan/socket_list.h"
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+bool ParseBlockArgument(const std::string& arg, BlockFile* entry, std::string* error) {
+    const std::size_t equals = arg.find('=');
+    const std::string origin = "argument " + Quoted(arg);
+    if (equals == std::string::npos) {
+        *error = origin + ": expected BLOCK=FILE";
+        return false;
+    }
+    std::string reason;
+    if (!ParseBlockNumber(arg.substr(0, equals), &entry->block, &reason)) {
+        *error = origin + ": " + reason;
+        return false;
+    }
+    entry->path = arg.substr(equals + 1);
+    if (entry->path.empty()) {
+        *error = origin + ": no file after \"=\"";
+        return false;
+    }
+    entry->origin = origin;
+    return true;
+}
+
+// The option's value: the next argument, which must exist.
+bool TakeValue(const std::vector<std::string>& args, std::size_t* i, std::string* value,
+               std::string* error) {
+    if (*i + 1 >= args.size()) {
+        *error = "option " + args[*i] + ": a value must follow";
+        return false;
+    }
+    *value = args[++*i];
+    return true;
+}
+
+bool CheckCombination(const Options& options, bool probe, bool slot, std::string* error) {
+    const bool named = !options.blocks.empty() || !options.manifestPath.empty();
+    if (slot && !options.slots.empty()) {
+        *error = "--slot and --slots cannot be combined";
+        return false;
+    }
+    if (probe && !options.slots.empty()) {
+        *error = "--probe checks one socket: it takes --slot, not --slots";
+        return false;
+    }
+    if (options.gangMember != GangMember::None && (named || probe || !options.slots.empty())) {
+        *error = "--gang-member takes its blocks from the gang run that starts it";
+        return false;
+    }
+    if (!options.manifestPath.empty() && !options.blocks.empty()) {
+        *error = "--manifest and BLOCK=FILE arguments cannot be combined";
+        return false;
+    }
+    if (probe && (named || !options.logPath.empty())) {
+        *error = "--probe writes nothing: it takes no blocks, manifest or log";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseArguments(const std::vector<std::string>& args, Options* options, std::string* error) {
+    *options = Options{};
+    bool probe = false;
+    bool slot = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string value;
+        if (arg == "--help" || arg == "-h" || arg == "/?") {
+            options->action = Action::Help;
+            return true;
+        } else if (arg == "--version") {
+            options->action = Action::Version;
+            return true;
+        } else if (arg == "--quiet") {
+            options->quiet = true;
+        } else if (arg == "--probe") {
+            probe = true;
+        } else if (arg == "--slot") {
+            if (!TakeValue(args, &i, &value, error)) return false;
+            if (!ParseSlotNumber(value, &options->slot)) {
+                *error = "option --slot " + Quoted(value) + ": not a socket number (0 to 99)";
+                return false;
+            }
+            slot = true;
+        } else if (arg == "--slots") {
+            if (!TakeValue(args, &i, &value, error)) return false;
+            std::string reason;
+            if (!ParseSlotList(value, &options->slots, &reason)) {
+                *error = "option --slots " + Quoted(value) + ": " + reason;
+                return false;
+            }
+        } else if (arg == "--gang-member") {
+            if (!TakeValue(args, &i, &value, error)) return false;
+            if (value != "live" && value != "plain") {
+                *error = "option --gang-member " + Quoted(value) + ": live or plain";
+                return false;
+            }
+            options->gangMember = value == "live" ? GangMember::Live : GangMember::Plain;
+        } else if (arg == "--log" || arg == "--manifest") {
+            if (!TakeValue(args, &i, &value, error)) return false;
+            if (value.empty()) {
+                *error = "option " + arg + ": the file name is empty";
+                return false;
+            }
+            (arg == "--log" ? options->logPath : options->manifestPath) = value;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            *error = "unknown option " + Quoted(arg) + " (see --help)";
+            return false;
+        } else {
+            BlockFile entry;
+            if (!ParseBlockArgument(arg, &entry, error)) return false;
+            options->blocks.push_back(entry);
+        }
+    }
+    if (!CheckCombination(*options, probe, slot, error)) return false;
+    if (probe) {
+        options->action = Action::Probe;
+        return true;
+    }
+    // A manifest's blocks are checked once it has been read, a gang member's by its parent.
+    return !options->manifestPath.empty() || options->gangMember != GangMember::None ||
+           CheckBlockList(options->blocks, error);
+}

@@ -1,0 +1,29 @@
+// The command line: what to do, on which socket, with which blocks.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/duvoload/plan/block_list.h"
+#include "app/duvoload/plan/socket_list.h"
+
+enum class Action { Write, Probe, Help, Version };
+
+// --gang-member live|plain: this process is one socket of a gang run (gang_protocol.h); its
+// parent shows its progress as a live line on a console, or as plain lines.
+enum class GangMember { None, Live, Plain };
+
+struct Options {
+    Action action = Action::Write;
+    unsigned slot = 0;
+    std::vector<unsigned> slots;  // --slots: the sockets of a gang run, in order; else empty
+    GangMember gangMember = GangMember::None;
+    bool quiet = false;
+    std::string logPath;       // empty: no log
+    std::string manifestPath;  // empty: the blocks come from BLOCK=FILE arguments
+    std::vector<BlockFile> blocks;
+};
+
+// Parses the arguments after the program name. On failure `error` is one message naming the
+// argument and the reason. The manifest is only named here; it is read later.
+bool ParseArguments(const std::vector<std::string>& args, Options* options, std::string* error);
