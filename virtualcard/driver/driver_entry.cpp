@@ -2,7 +2,8 @@
 // links \DosDevices\duvoN, each answered by a card model of its own. N is the Slots value of the
 // Parameters key, read here at the start (a device cannot appear at an open: an open of a name
 // that has no device never reaches the driver). Flash lives in paged pool for the driver's
-// lifetime; its blocks persist as files, in a directory per socket.
+// lifetime; its blocks persist as files, in a directory per socket. A socket's link comes and goes
+// with its card (socket_control.h); every socket starts with a card.
 #include <new>
 
 #include "virtualcard/driver/card_device.h"
