@@ -7,8 +7,14 @@
 set -euo pipefail
 
 SESSION="$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-session.sh"
-prefix="$DUVO_BUILD_DIR/wine/prefix"
-up="$DUVO_BUILD_DIR/wine/killed-session.up"
+# One slot of the pool held throughout: no other test's session may start in the prefix that
+# this test kills and deletes.
+if [ -z "${DUVO_WINE_SLOT:-}" ]; then
+    exec bash "$SESSION" -b "$DUVO_BUILD_DIR" hold-slot -- bash "$0"
+fi
+prefix="$("$SESSION" -b "$DUVO_BUILD_DIR" env | sed -n "s/^export WINEPREFIX='\([^']*\)'.*/\1/p")"
+[ -n "$prefix" ] || { echo "FAIL: no prefix for slot $DUVO_WINE_SLOT"; exit 1; }
+up="$prefix/../killed-session.up"
 failures=0
 fail() {
     echo "FAIL: $*"
