@@ -36,11 +36,10 @@ touch "$3"
 work="$DUVO_BUILD_DIR/dialog-shots/${DUVO_DIALOG_VARIANT:+$DUVO_DIALOG_VARIANT-}$scenario"
 rm -rf "$work"
 mkdir -p "$work"
-to_windows() { echo "Z:${1//\//\\}"; }
 
 rc=0
-"$SESSION" run "$DUVO_DIALOG_TEST_EXE" "$scenario" "$(to_windows "$DUVO_LOADER_EXE")" \
-    "$(to_windows "$work")\\" | tr -d '\r' || rc=$?
+"$SESSION" run "$DUVO_DIALOG_TEST_EXE" "$scenario" "$("$SESSION" winpath "$DUVO_LOADER_EXE")" \
+    "$("$SESSION" winpath "$work/")" | tr -d '\r' || rc=$?
 
 # Keep the screenshots, as PNG; drop the scenario's images.
 for bmp in "$work"/*.bmp; do

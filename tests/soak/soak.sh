@@ -13,7 +13,6 @@ SESSION="$HERE/../../scripts/wine-session.sh"
 
 if [ "${1:-}" = "--in-session" ]; then
     soak="$2" loader="$3" work="$4"
-    to_windows() { echo "Z:${1//\//\\}"; }
     # The Linux process of this prefix that runs the Windows program `name`.
     unix_pid_of() {
         local pid arg0
@@ -57,7 +56,7 @@ if [ "${1:-}" = "--in-session" ]; then
     }
     failures=0
     "$SESSION" card-reset
-    "$SESSION" run "$soak" "$(to_windows "$loader")" "$(to_windows "$work")\\" &
+    "$SESSION" run "$soak" "$("$SESSION" winpath "$loader")" "$("$SESSION" winpath "$work/")" &
     runner=$!
     for name in before after; do
         while [ ! -e "$work/sample-$name.txt" ] && kill -0 "$runner" 2>/dev/null; do sleep 0.2; done

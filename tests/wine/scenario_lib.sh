@@ -40,7 +40,7 @@ make_image() {  # NAME BYTES
     head -c "$2" /dev/urandom >"$WORK/$1"
 }
 
-winpath() { echo "Z:${WORK//\//\\}\\$1"; }
+winpath() { "$SESSION" winpath "$WORK/$1"; }  # NAME: a file of the work folder, for Windows
 
 # The card stores whole 128-byte chunks: the image, then zeros up to the chunk boundary.
 expect_block() {  # IMAGE BLOCK [DATA_DIR]
