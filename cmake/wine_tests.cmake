@@ -36,8 +36,10 @@ function(duvo_add_wine_test name)
     if(NOT DUVO_WINE_TESTS)
         return()
     endif()
+    # Generous: a loaded machine slows every driver request many times over, and a limit that
+    # load alone can reach fails a sound test.
     if(NOT ARG_TIMEOUT)
-        set(ARG_TIMEOUT 300)
+        set(ARG_TIMEOUT 900)
     endif()
     set(full_name ${name}.${DUVO_ARCH})
     set(labels wine ${DUVO_ARCH} ${ARG_LABELS})

@@ -27,10 +27,7 @@ if [ "${1:-}" = "--in-session" ]; then
     rc=0
     "$SESSION" run "$runner" "$("$SESSION" winpath "$loader")" "$("$SESSION" winpath "$shots/")" \
         | tr -d '\r' || rc=$?
-    for bmp in "$shots"/*.bmp; do
-        [ -e "$bmp" ] || continue
-        convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-    done
+    "$SESSION" png-shots "$shots"
     rm -f "$shots"/*.bin
     echo "screenshots:"
     ls -1 "$shots"/*.png | sed 's/^/  /'
@@ -39,7 +36,7 @@ fi
 
 [ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
 build64="$(cd "$2" && pwd)"
-if [ "$("$SESSION" arch)" = win32 ]; then build="$(cd "$1" && pwd)"; else build="$build64"; fi
+build="$("$SESSION" tree "$1" "$2")"
 loader="$build/app/DuvoPcmciaLoader.exe"
 runner="$build/tests/headless_run/headless_run.exe"
 shots="$build/run-shots"

@@ -4,7 +4,8 @@
 # programs run inside it.
 #
 #   scripts/wine-session.sh -b BUILD_DIR [-d DRIVER_DIR] COMMAND [ARGS...]
-#   scripts/wine-session.sh arch | arch-reason
+#   scripts/wine-session.sh arch | arch-reason | tree WIN32_DIR WIN64_DIR | winpath PATH
+#   scripts/wine-session.sh png-shots DIR
 #
 # BUILD_DIR holds the prefixes (BUILD_DIR/wine/prefix, BUILD_DIR/wine/slotN/prefix: see
 # scripts/wine/slots.sh) and the sessions' state; DRIVER_DIR holds
@@ -39,6 +40,9 @@ Commands:
   arch                    print win32 or win64: the build this machine's Wine runs (win64 where
                           the kernel runs no 32-bit programs; DUVO_WINE_ARCH=win32|win64 forces it)
   arch-reason             the same choice in words
+  tree WIN32_DIR WIN64_DIR
+                          print the absolute path of the one of the two build trees that `arch`
+                          names
   prepare                 create the prefix once (reused afterwards) with a virtual desktop
   install-driver          copy the driver into the prefix and (re)create its auto-start service
   start                   start the session (Xvfb when DISPLAY is unset, wineserver -p, services,
@@ -66,6 +70,7 @@ Commands:
   data-dir [--socket N]   print the Linux path of socket N's data directory (default 0)
   winpath PATH            print the Windows path of the Linux path PATH (Z:\...); a trailing /
                           gives a trailing backslash
+  png-shots DIR           turn the screenshots the test programs saved in DIR (BMP) into PNG
 USAGE
     exit 2
 }
@@ -91,6 +96,20 @@ case "$1" in
     arch) machine_wine_arch; exit 0 ;;
     arch-reason) machine_wine_arch_reason; exit 0 ;;
     winpath) [ $# -eq 2 ] || usage; windows_path "$2"; exit 0 ;;
+    tree)
+        [ $# -eq 3 ] || usage
+        if [ "$(machine_wine_arch)" = win32 ]; then cd "$2"; else cd "$3"; fi
+        pwd
+        exit 0
+        ;;
+    png-shots)
+        [ $# -eq 2 ] || usage
+        for bmp in "$2"/*.bmp; do
+            [ -e "$bmp" ] || continue
+            convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+        done
+        exit 0
+        ;;
 esac
 
 [ -n "$BUILD_DIR" ] || die "no build directory (-b or DUVO_BUILD_DIR)"

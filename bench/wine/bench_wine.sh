@@ -15,7 +15,7 @@ SESSION="$HERE/../../scripts/wine-session.sh"
 
 if [ "${1:-}" != "--in-session" ]; then
     [ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
-    if [ "$("$SESSION" arch)" = win32 ]; then build="$1"; else build="$2"; fi
+    build="$("$SESSION" tree "$1" "$2")"
     echo "bench-wine: $("$SESSION" arch-reason | sed 's/they run/it measures/'): $build"
     exec "$SESSION" -b "$build" -d "$2/virtualcard/driver" session -- "$0" --in-session "$build"
 fi

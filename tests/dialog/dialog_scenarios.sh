@@ -42,10 +42,7 @@ rc=0
     "$("$SESSION" winpath "$work/")" | tr -d '\r' || rc=$?
 
 # Keep the screenshots, as PNG; drop the scenario's images.
-for bmp in "$work"/*.bmp; do
-    [ -e "$bmp" ] || continue
-    convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-done
+"$SESSION" png-shots "$work"
 find "$work" -maxdepth 1 -type f -name '*.bin' -delete
 echo "screenshots: $(cd "$work" && ls ./*.png 2>/dev/null | tr '\n' ' ')"
 exit $rc

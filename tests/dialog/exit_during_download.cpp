@@ -18,7 +18,7 @@ void ExitDuringDownload(Context& c) {
     const std::vector<BYTE> image = WriteImage(path, 1500, 9);
     SetWindowTextRemote(ui.Control(IDC_FILE_PATH), path);
     Click(ui.Control(IDC_UPDATE));
-    c.log.Expect(WaitFor([&] { return ui.Text(IDC_STATUS) == "Update flash.."; }, 30000),
+    c.log.Expect(WaitFor([&] { return ui.Text(IDC_STATUS) == "Update flash.."; }, kBoxTimeoutMs),
                  "the download reaches the flash phase");
     Click(ui.Control(IDC_EXIT));
     c.log.Expect(WaitFor([&] { return StoredPath() == path; }, 5000),

@@ -58,7 +58,7 @@ std::string FileText(const std::string& path) {
 
 DWORD WaitForDuvoload(CommandLineRun& run) {
     DWORD code = 0xDEAD;
-    if (WaitForSingleObject(run.process.hProcess, 120000) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(run.process.hProcess, kBoxTimeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(run.process.hProcess, &code);
     } else {
         TerminateProcess(run.process.hProcess, 1);
@@ -89,7 +89,7 @@ void SocketInUse(Context& c) {
     c.log.Expect(
         WaitFor(
             [&] { return FileText(writer.err).find("block 5: sending 10%") != std::string::npos; },
-            60000),
+            kBoxTimeoutMs),
         "the command line is sending block 5");
     Click(ui.Control(IDC_UPDATE));
     ExpectDownloadError(c, ui, "Duvo0 is in use by another program [000000AA]\n", "Downloading..",
@@ -104,7 +104,7 @@ void SocketInUse(Context& c) {
 
     VirtualCard::Configure({{"ProgrammingTimeMs", 2500}});
     Click(ui.Control(IDC_UPDATE));
-    c.log.Expect(WaitFor([&] { return ui.Text(IDC_STATUS) == "Update flash.."; }, 30000),
+    c.log.Expect(WaitFor([&] { return ui.Text(IDC_STATUS) == "Update flash.."; }, kBoxTimeoutMs),
                  "the dialog's download reaches the flash phase");
     CommandLineRun second;
     if (StartDuvoload(c, "second", "--quiet \"3=" + cliPath + "\"", &second)) {

@@ -11,8 +11,9 @@
 #include "tests/loader_driver/loader_ui.h"
 #include "tests/loader_driver/screenshot.h"
 
-// Long enough for the largest download of a scenario on a loaded machine.
-constexpr DWORD kBoxTimeoutMs = 120000;
+// How long a scenario waits for a download to reach a phase or its end: long enough for its
+// largest image on a heavily loaded machine, where every driver request is many times slower.
+constexpr DWORD kBoxTimeoutMs = 300000;
 constexpr char kSuccessText[] = "Data updated successfully!!!";
 
 // One scenario's checks, pictures, loader and folder (a Windows path ending in a backslash).

@@ -80,7 +80,7 @@ fi
 
 [ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
 build64="$(cd "$2" && pwd)"
-if [ "$("$SESSION" arch)" = win32 ]; then build="$(cd "$1" && pwd)"; else build="$build64"; fi
+build="$("$SESSION" tree "$1" "$2")"
 echo "soak: $("$SESSION" arch-reason | sed 's/they run/it runs/'): $build"
 work="$build/soak"
 rm -rf "$work"

@@ -13,15 +13,14 @@ set -euo pipefail
 
 source "$(dirname "$0")/scenario_lib.sh" e2e "$@"
 
-# Runs one download; its report lands in $WORK/report.
+# Runs one download; its report lands in out.txt.
 download() {  # IMAGE BLOCK
-    "$SESSION" run "$DUVO_E2E_EXE" "$(winpath "$1")" "$2" | tr -d '\r' >"$WORK/report"
-    sed 's/^/  | /' "$WORK/report"
+    run_captured "$DUVO_E2E_EXE" "$(winpath "$1")" "$2"
 }
 
-expect() {  # KEY VALUE
+expect() {  # KEY VALUE: from the report in out.txt
     local actual
-    actual="$(sed -n "s/^$1=//p" "$WORK/report")"
+    actual="$(sed -n "s/^$1=//p" out.txt)"
     [ "$actual" = "$2" ] || fail "$1 is '$actual', expected '$2'"
 }
 
@@ -31,12 +30,11 @@ expect_status() {  # KEY VALUE [DATA_DIR], from the driver's status.txt
     [ "$actual" = "$2" ] || fail "status $1 is '$actual', expected '$2'"
 }
 
-# Opens socket N (and downloads IMAGE into BLOCK when given); its report lands in $WORK/report.
+# Opens socket N (and downloads IMAGE into BLOCK when given); its report lands in out.txt.
 socket_download() {  # N [IMAGE BLOCK]
     local args=("$1")
     [ $# -eq 1 ] || args+=("$(winpath "$2")" "$3")
-    "$SESSION" run "$DUVO_SOCKET_EXE" "${args[@]}" | tr -d '\r' >"$WORK/report"
-    sed 's/^/  | /' "$WORK/report"
+    run_captured "$DUVO_SOCKET_EXE" "${args[@]}"
 }
 
 # A failed download leaves every block file as it was: one block is programmed first, so that

@@ -40,6 +40,16 @@ make_image() {  # NAME BYTES
     head -c "$2" /dev/urandom >"$WORK/$1"
 }
 
+# Runs a Windows program in $WORK: exit code in $rc, stdout in out.txt, stderr in err.txt, both
+# without CRs.
+run_captured() {  # PROGRAM ARGS...
+    rc=0
+    "$SESSION" run "$@" >out.raw 2>err.raw || rc=$?
+    tr -d '\r' <out.raw >out.txt
+    tr -d '\r' <err.raw >err.txt
+    sed 's/^/  | /' out.txt
+}
+
 winpath() { "$SESSION" winpath "$WORK/$1"; }  # NAME: a file of the work folder, for Windows
 
 # The card stores whole 128-byte chunks: the image, then zeros up to the chunk boundary.

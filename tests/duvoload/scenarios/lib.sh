@@ -13,16 +13,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../wine/scenario_lib.sh" duvoload \
 LOADER="$DUVO_BUILD_DIR/app/duvoload/duvoload.exe"
 RUNNER="$DUVO_BUILD_DIR/tests/duvoload/console_runner.exe"
 
-# Runs a Windows program in $WORK: exit code in $rc, stdout in out.txt, stderr in err.txt, both
-# without CRs.
-run_captured() {  # PROGRAM ARGS...
-    rc=0
-    "$SESSION" run "$@" >out.raw 2>err.raw || rc=$?
-    tr -d '\r' <out.raw >out.txt
-    tr -d '\r' <err.raw >err.txt
-    sed 's/^/  | /' out.txt
-}
-
 duvoload() { run_captured "$LOADER" "$@"; }
 # RUNNER-OPTIONS... -- "$LOADER" ARGS...: duvoload on a console of console_runner's, which can
 # press Ctrl+C, end it, or show what the console's screen holds.
@@ -43,14 +33,17 @@ duvoload_in_background() {  # NAME ARGS...
     bg=$!
 }
 
-wait_for_line() {  # FILE TEXT: waits up to a minute for a line of FILE holding TEXT
-    local i
-    for i in $(seq 600); do
-        grep -qF -- "$2" "$1" 2>/dev/null && return 0
+# Waits for a line of FILE holding TEXT, for as long as the background program ($bg) runs: on a
+# loaded machine the line may be minutes away.
+wait_for_line() {  # FILE TEXT
+    while ! grep -qF -- "$2" "$1" 2>/dev/null; do
+        if ! kill -0 "$bg" 2>/dev/null; then
+            grep -qF -- "$2" "$1" 2>/dev/null && return 0
+            fail "no line with '$2' in $1: $(tr -d '\r' <"$1" | tail -3)"
+            return 1
+        fi
         sleep 0.1
     done
-    fail "no line with '$2' in $1: $(tr -d '\r' <"$1" | tail -3)"
-    return 1
 }
 
 expect_rc() { [ "$rc" = "$1" ] || fail "$2: exit code $rc, expected $1"; }
