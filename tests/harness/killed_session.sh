@@ -13,13 +13,11 @@ if [ -z "${DUVO_WINE_SLOT:-}" ]; then
     exec bash "$SESSION" -b "$DUVO_BUILD_DIR" hold-slot -- bash "$0"
 fi
 prefix="$("$SESSION" -b "$DUVO_BUILD_DIR" env | sed -n "s/^export WINEPREFIX='\([^']*\)'.*/\1/p")"
-[ -n "$prefix" ] || { echo "FAIL: no prefix for slot $DUVO_WINE_SLOT"; exit 1; }
-up="$prefix/../killed-session.up"
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+[ -n "$prefix" ] || { echo "FAIL: no prefix for slot $DUVO_WINE_SLOT" >&2; exit 1; }
+up="$(dirname "$prefix")/killed-session.up"
+scenario=killed_session
+# shellcheck source=../wine/checks.sh
+source "$(dirname "$0")/../wine/checks.sh"
 
 # pid:start-time, so that a pid reused by another process does not count as the same process.
 identity() { echo "$1:$(cut -d' ' -f22 "/proc/$1/stat" 2>/dev/null)"; }
@@ -43,7 +41,7 @@ for _ in $(seq 1200); do
     kill -0 "$runner" 2>/dev/null || break
     sleep 0.1
 done
-[ -e "$up" ] || { echo "FAIL: the first session did not come up"; exit 1; }
+[ -e "$up" ] || { fail "the first session did not come up"; finish; }
 rm -f "$up"
 
 # 2. Killed as a timed-out test is: the whole tree stopped, then SIGKILLed.
@@ -79,5 +77,4 @@ done
 left="$(session_processes | tr '\n' ' ')"
 [ -z "$left" ] || fail "processes of the prefix still running after stop: $left"
 
-echo "killed_session: $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -20,21 +20,8 @@ DATA="$("$SESSION" data-dir)"
 rm -rf "$WORK"
 mkdir -p "$WORK"
 cd "$WORK"
-failures=0
-
-fail() {
-    echo "FAIL: $scenario: $*" >&2
-    failures=$((failures + 1))
-}
-
-# Exit status of the scenario: 1 when any check failed.
-finish() {
-    if [ "$failures" -ne 0 ]; then
-        echo "$scenario: $failures check(s) failed" >&2
-        exit 1
-    fi
-    echo "$scenario: passed"
-}
+# shellcheck source=checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 make_image() {  # NAME BYTES
     head -c "$2" /dev/urandom >"$WORK/$1"

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # duvoload under Wine: failure-classes.
 # Each class of failure stops the run at block 3: block 4 is not attempted, no block
-# file changes.
+# file changes. (A card pulled mid-image fails as four non-acknowledgements do, after draining a
+# 65,535-byte packet of 0xFF per receive, request by request: that reaction is tested natively.)
 set -euo pipefail
 
 # shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh" "$@"
 
 seed_block_seven
-make_image a.bin 2000
+make_image a.bin 1000
 make_image b.bin 300
 while IFS='|' read -r name config code result text; do
     if [ "$config" = "driver-stop" ]; then
@@ -33,7 +34,6 @@ no ready reply|RequestReply=1|1|05419368|Duvo0 not respond [05419368]
 four non-acknowledgements|AckReply=2 AckFaultChunk=3 AckFaultAttempts=4|1|87025353|Duvo0 not respond [87025353]
 acknowledgements "RxO?"|AckReply=6 AckFaultChunk=3 AckFaultAttempts=4|1|87025353|Duvo0 not respond [87025353]
 flash never done|Flash=1|1|87025353|Duvo0 not respond [87025353]
-card pulled mid-image|FailFromIndex=1000|1|87025353|Duvo0 not respond [87025353]
 no card|driver-stop|3|FFFFFFFF|Duvo0 open failed [00000002]
 TABLE
 
