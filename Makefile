@@ -55,19 +55,23 @@ dist: deps
 
 build: native asan win32
 
+# Two tests at a time: the machines this runs on have two cores or more.
+CTEST = ctest --output-on-failure -j2
+
 test-native: native asan
-	ctest --test-dir $(B)/asan --output-on-failure
-	ctest --test-dir $(B)/native --output-on-failure
+	$(CTEST) --test-dir $(B)/asan
+	$(CTEST) --test-dir $(B)/native
 
 # The Wine suite runs on the tree this machine's Wine can run: the i686 one where the kernel runs
 # 32-bit programs, the x86_64 one where it does not (both are built everywhere). The harness's
-# probe decides; DUVO_WINE_ARCH=win32|win64 forces it.
+# probe decides; DUVO_WINE_ARCH=win32|win64 forces it. Two Wine tests run at a time, each in a
+# prefix of its own from the tree's pool (scripts/wine/slots.sh).
 WINE_ARCH = bash scripts/wine-session.sh arch
 
 test: build test-native test-fuzz
 	@echo "Wine tests: $$(bash scripts/wine-session.sh arch-reason) ($(B)/$$($(WINE_ARCH))$$( \
 		[ "$$($(WINE_ARCH))" = win32 ] && echo ', with two dialog scenarios on the x86_64 loader'))"
-	ctest --test-dir $(B)/$$($(WINE_ARCH)) --output-on-failure
+	$(CTEST) --test-dir $(B)/$$($(WINE_ARCH))
 
 # libFuzzer targets (fuzz/) in their own clang tree. `make fuzz FUZZ_SECONDS=n` fuzzes each target
 # for n seconds, growing build/fuzz/corpus/<target> from the committed fuzz/corpus/<target>;
@@ -91,7 +95,7 @@ fuzz: fuzz-build
 	done
 
 test-fuzz: fuzz-build
-	ctest --test-dir $(B)/fuzz --output-on-failure
+	$(CTEST) --test-dir $(B)/fuzz
 
 bench: native
 	$(B)/native/bench/download_bench

@@ -25,17 +25,21 @@ endif()
 # The harness reads the tree's architecture from here to pick Wine's loader and prefix.
 file(WRITE ${CMAKE_BINARY_DIR}/wine-arch.txt "${DUVO_ARCH}\n")
 
-# duvo_add_wine_test(NAME COMMAND cmd... [TIMEOUT seconds] [LABELS label...] [ENVIRONMENT var=value...])
-# One test in a Wine session of its own: the session is one per machine at a time
-# (RESOURCE_LOCK), and the test finds the tree and the driver in DUVO_BUILD_DIR and
-# DUVO_DRIVER_DIR.
+# duvo_add_wine_test(NAME COMMAND cmd... [TIMEOUT seconds] [COST seconds] [LABELS label...]
+#                    [ENVIRONMENT var=value...])
+# One test in a Wine session of its own, in a free prefix of the tree's pool (the harness holds
+# one slot per session: `ctest -j2` runs two at a time), finding the tree and the driver in
+# DUVO_BUILD_DIR and DUVO_DRIVER_DIR. COST: about the test's seconds, so that ctest starts the
+# longest first.
 function(duvo_add_wine_test name)
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "TIMEOUT" "COMMAND;LABELS;ENVIRONMENT")
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "TIMEOUT;COST" "COMMAND;LABELS;ENVIRONMENT")
     if(NOT DUVO_WINE_TESTS)
         return()
     endif()
+    # Generous: a loaded machine slows every driver request many times over, and a limit that
+    # load alone can reach fails a sound test.
     if(NOT ARG_TIMEOUT)
-        set(ARG_TIMEOUT 300)
+        set(ARG_TIMEOUT 900)
     endif()
     set(full_name ${name}.${DUVO_ARCH})
     set(labels wine ${DUVO_ARCH} ${ARG_LABELS})
@@ -44,7 +48,9 @@ function(duvo_add_wine_test name)
     add_test(NAME ${full_name} COMMAND ${ARG_COMMAND})
     set_tests_properties(${full_name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
-        RESOURCE_LOCK wine_session
         LABELS "${labels}"
         ENVIRONMENT "${environment}")
+    if(ARG_COST)
+        set_tests_properties(${full_name} PROPERTIES COST ${ARG_COST})
+    endif()
 endfunction()

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Wine session harness for the virtual card driver: one prefix per build tree, a session with the
-# driver service loaded, the card configured through the registry, Windows programs run inside it.
+# Wine session harness for the virtual card driver: a small pool of prefixes per build tree, a
+# session with the driver service loaded, the card configured through the registry, Windows
+# programs run inside it.
 #
 #   scripts/wine-session.sh -b BUILD_DIR [-d DRIVER_DIR] COMMAND [ARGS...]
-#   scripts/wine-session.sh arch | arch-reason
+#   scripts/wine-session.sh arch | arch-reason | tree WIN32_DIR WIN64_DIR | winpath PATH
+#   scripts/wine-session.sh png-shots DIR
 #
-# BUILD_DIR holds the prefix (BUILD_DIR/wine/prefix) and the session state; DRIVER_DIR holds
+# BUILD_DIR holds the prefixes (BUILD_DIR/wine/prefix, BUILD_DIR/wine/slotN/prefix: see
+# scripts/wine/slots.sh) and the sessions' state; DRIVER_DIR holds
 # duvo_virtual_card.sys and duvo_card_service.exe (default: BUILD_DIR/virtualcard/driver, or
 # DUVO_DRIVER_DIR). Wine's loader follows the tree's programs (scripts/wine/loader.sh). See
 # docs/virtual-card-driver.md for the commands.
@@ -22,6 +25,14 @@ die() {
     exit 1
 }
 
+# The path as the prefix's programs reach it: through drive Z:, which maps /. A relative PATH is
+# taken from the current directory.
+windows_path() {  # PATH
+    local path="$1"
+    [[ "$path" == /* ]] || path="$PWD/$path"
+    echo "Z:${path//\//\\}"
+}
+
 usage() {
     sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//' >&2
     cat >&2 <<'USAGE'
@@ -29,6 +40,9 @@ Commands:
   arch                    print win32 or win64: the build this machine's Wine runs (win64 where
                           the kernel runs no 32-bit programs; DUVO_WINE_ARCH=win32|win64 forces it)
   arch-reason             the same choice in words
+  tree WIN32_DIR WIN64_DIR
+                          print the absolute path of the one of the two build trees that `arch`
+                          names
   prepare                 create the prefix once (reused afterwards) with a virtual desktop
   install-driver          copy the driver into the prefix and (re)create its auto-start service
   start                   start the session (Xvfb when DISPLAY is unset, wineserver -p, services,
@@ -36,8 +50,11 @@ Commands:
   stop                    end the session and everything in it, and every process left by a
                           killed session of this prefix; safe to call at any time
   processes               list the pids of this prefix's Wine and Xvfb processes
-  session -- CMD [ARGS]   prepare, install-driver, start, run CMD with the session's environment,
-                          stop on every exit path; exits with CMD's status
+  session -- CMD [ARGS]   in a free slot of the pool: prepare, install-driver, start, run CMD
+                          with the session's environment, stop on every exit path; exits with
+                          CMD's status
+  hold-slot -- CMD [ARGS] run CMD holding a free slot of the pool (DUVO_WINE_SLOT=N in its
+                          environment): the sessions and commands inside it use that slot's prefix
   card-config [--socket N] [NAME=VALUE ...]
                           replace the values of socket N's key (default 0: Parameters; N >= 1:
                           Parameters\SocketN); all its old values are removed except Slots; a
@@ -55,6 +72,9 @@ Commands:
   run PROGRAM [ARGS]      run a Windows program in the session, return its exit code
   env                     print the environment lines of the session (eval-able)
   data-dir [--socket N]   print the Linux path of socket N's data directory (default 0)
+  winpath PATH            print the Windows path of the Linux path PATH (Z:\...); a trailing /
+                          gives a trailing backslash
+  png-shots DIR           turn the screenshots the test programs saved in DIR (BMP) into PNG
 USAGE
     exit 2
 }
@@ -75,10 +95,25 @@ done
 shift $((OPTIND - 1))
 [ $# -ge 1 ] || usage
 
-# The machine's choice needs no build tree.
+# The machine's choice and a path's Windows form need no build tree.
 case "$1" in
     arch) machine_wine_arch; exit 0 ;;
     arch-reason) machine_wine_arch_reason; exit 0 ;;
+    winpath) [ $# -eq 2 ] || usage; windows_path "$2"; exit 0 ;;
+    tree)
+        [ $# -eq 3 ] || usage
+        if [ "$(machine_wine_arch)" = win32 ]; then cd "$2"; else cd "$3"; fi
+        pwd
+        exit 0
+        ;;
+    png-shots)
+        [ $# -eq 2 ] || usage
+        for bmp in "$2"/*.bmp; do
+            [ -e "$bmp" ] || continue
+            convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+        done
+        exit 0
+        ;;
 esac
 
 [ -n "$BUILD_DIR" ] || die "no build directory (-b or DUVO_BUILD_DIR)"
@@ -86,7 +121,22 @@ esac
 BUILD_DIR="$(cd "$BUILD_DIR" && pwd)"
 [ -n "$DRIVER_DIR" ] || DRIVER_DIR="$BUILD_DIR/virtualcard/driver"
 
-readonly WINE_DIR="$BUILD_DIR/wine"
+# shellcheck source=wine/slots.sh
+source "$HARNESS_DIR/slots.sh"
+# A session started outside a held slot takes a free one first, and runs inside it.
+if [ "$1" = session ] && [ -z "${DUVO_WINE_SLOT:-}" ]; then
+    hold_free_slot bash "${BASH_SOURCE[0]}" -b "$BUILD_DIR" -d "$DRIVER_DIR" "$@"
+fi
+if [ "$1" = hold-slot ]; then
+    shift
+    [ "${1:-}" = "--" ] && shift
+    [ $# -ge 1 ] || die "hold-slot: no command"
+    hold_free_slot "$@"
+fi
+[[ "${DUVO_WINE_SLOT:-0}" =~ ^[0-9]$ ]] || die "DUVO_WINE_SLOT must be a slot number"
+export DUVO_WINE_SLOT="${DUVO_WINE_SLOT:-0}"
+
+readonly WINE_DIR="$(slot_wine_dir "$DUVO_WINE_SLOT")"
 readonly STATE_FILE="$WINE_DIR/session.state"
 readonly LOG_DIR="$WINE_DIR/log"
 

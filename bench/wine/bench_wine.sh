@@ -15,7 +15,7 @@ SESSION="$HERE/../../scripts/wine-session.sh"
 
 if [ "${1:-}" != "--in-session" ]; then
     [ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
-    if [ "$("$SESSION" arch)" = win32 ]; then build="$1"; else build="$2"; fi
+    build="$("$SESSION" tree "$1" "$2")"
     echo "bench-wine: $("$SESSION" arch-reason | sed 's/they run/it measures/'): $build"
     exec "$SESSION" -b "$build" -d "$2/virtualcard/driver" session -- "$0" --in-session "$build"
 fi
@@ -26,8 +26,8 @@ data="$("$SESSION" data-dir)"
 # The dialog's DownloadImage, then the command line's duvoload.exe, on the same image.
 duvoload="$(cd "$build" && pwd)/app/duvoload/duvoload.exe"
 if [ -z "${DUVO_BENCH_GANG_ONLY:-}" ]; then
-    "$SESSION" run "$build/bench/wine/download_bench_wine.exe" "Z:${data//\//\\}\\status.txt" \
-        "${DUVO_BENCH_IMAGE_BYTES:-917503}" "Z:${duvoload//\//\\}" | tr -d '\r'
+    "$SESSION" run "$build/bench/wine/download_bench_wine.exe" "$("$SESSION" winpath "$data/status.txt")" \
+        "${DUVO_BENCH_IMAGE_BYTES:-917503}" "$("$SESSION" winpath "$duvoload")" | tr -d '\r'
 fi
 
 # ---- gang: several sockets at once against one alone ----
@@ -36,6 +36,7 @@ rm -rf "$work"
 mkdir -p "$work"
 image="$work/gang.bin"
 head -c "${DUVO_BENCH_GANG_BYTES:-65537}" /dev/urandom >"$image"
+image_argument="14=$("$SESSION" winpath "$image")"
 "$SESSION" card-slots 4
 for socket in 0 1 2 3; do "$SESSION" card-config --socket "$socket" ProgrammingTimeMs=0; done
 shorter() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a < b ? a : b }'; }
@@ -43,7 +44,7 @@ shorter() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a < b ? a : b }'; }
 timed_run() {  # SOCKET-OPTION LIST
     local start end
     start="$(date +%s.%N)"
-    "$SESSION" run "$duvoload" --quiet "$1" "$2" "14=Z:${image//\//\\}" >"$work/out.txt" \
+    "$SESSION" run "$duvoload" --quiet "$1" "$2" "$image_argument" >"$work/out.txt" \
         || { echo "bench-wine: gang run $1 $2 failed: $(tr -d '\r' <"$work/out.txt")" >&2; exit 1; }
     end="$(date +%s.%N)"
     echo "$start $end" | awk '{printf "%.2f", $2 - $1}'

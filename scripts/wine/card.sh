@@ -80,7 +80,7 @@ cmd_card_config() {
             reg_value_line "$arg"
         done
     } >"$regfile"
-    wine_cmd reg import "$(winepath_of "$regfile")" >/dev/null 2>&1 || die "card-config: reg import failed"
+    wine_cmd reg import "$(windows_path "$regfile")" >/dev/null 2>&1 || die "card-config: reg import failed"
 }
 
 # Slots is read when the driver starts: the value is written, then the driver restarted.
@@ -100,8 +100,6 @@ cmd_card_slots() {
     wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" wait-device 20000 "duvo$last" \
         || die "card-slots: \\\\.\\duvo$last did not appear"
 }
-
-winepath_of() { echo "Z:${1//\//\\}"; }
 
 cmd_card_reset() {
     local dir

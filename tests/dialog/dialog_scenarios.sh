@@ -36,17 +36,13 @@ touch "$3"
 work="$DUVO_BUILD_DIR/dialog-shots/${DUVO_DIALOG_VARIANT:+$DUVO_DIALOG_VARIANT-}$scenario"
 rm -rf "$work"
 mkdir -p "$work"
-to_windows() { echo "Z:${1//\//\\}"; }
 
 rc=0
-"$SESSION" run "$DUVO_DIALOG_TEST_EXE" "$scenario" "$(to_windows "$DUVO_LOADER_EXE")" \
-    "$(to_windows "$work")\\" | tr -d '\r' || rc=$?
+"$SESSION" run "$DUVO_DIALOG_TEST_EXE" "$scenario" "$("$SESSION" winpath "$DUVO_LOADER_EXE")" \
+    "$("$SESSION" winpath "$work/")" | tr -d '\r' || rc=$?
 
 # Keep the screenshots, as PNG; drop the scenario's images.
-for bmp in "$work"/*.bmp; do
-    [ -e "$bmp" ] || continue
-    convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-done
+"$SESSION" png-shots "$work"
 find "$work" -maxdepth 1 -type f -name '*.bin' -delete
 echo "screenshots: $(cd "$work" && ls ./*.png 2>/dev/null | tr '\n' ' ')"
 exit $rc

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "afxwin.h"
-#include "check_log.h"
-#include "loader_ui.h"
+#include "tests/loader_driver/check_log.h"
+#include "tests/loader_driver/loader_ui.h"
 
 namespace {
 

@@ -25,11 +25,11 @@ cpu_of() {  # PID: utime+stime in clock ticks
     awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0
 }
 
-"$SESSION" run "$DUVO_DIALOG_TEST_EXE" wait-loop-cpu "Z:${DUVO_LOADER_EXE//\//\\}" \
-    "Z:${work//\//\\}\\" | tr -d '\r' &
+"$SESSION" run "$DUVO_DIALOG_TEST_EXE" wait-loop-cpu "$("$SESSION" winpath "$DUVO_LOADER_EXE")" \
+    "$("$SESSION" winpath "$work/")" | tr -d '\r' &
 runner=$!
 
-server="$(sed -n 's/^wineserver=//p' "$DUVO_BUILD_DIR/wine/session.state")"
+server="$(sed -n 's/^wineserver=//p' "$(dirname "$WINEPREFIX")/session.state")"
 ours() {  # PID: a process of this session's prefix
     tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"
 }

@@ -7,13 +7,17 @@
 set -euo pipefail
 
 SESSION="$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-session.sh"
-prefix="$DUVO_BUILD_DIR/wine/prefix"
-up="$DUVO_BUILD_DIR/wine/killed-session.up"
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+# One slot of the pool held throughout: no other test's session may start in the prefix that
+# this test kills and deletes.
+if [ -z "${DUVO_WINE_SLOT:-}" ]; then
+    exec bash "$SESSION" -b "$DUVO_BUILD_DIR" hold-slot -- bash "$0"
+fi
+prefix="$("$SESSION" -b "$DUVO_BUILD_DIR" env | sed -n "s/^export WINEPREFIX='\([^']*\)'.*/\1/p")"
+[ -n "$prefix" ] || { echo "FAIL: no prefix for slot $DUVO_WINE_SLOT" >&2; exit 1; }
+up="$(dirname "$prefix")/killed-session.up"
+scenario=killed_session
+# shellcheck source=../wine/checks.sh
+source "$(dirname "$0")/../wine/checks.sh"
 
 # pid:start-time, so that a pid reused by another process does not count as the same process.
 identity() { echo "$1:$(cut -d' ' -f22 "/proc/$1/stat" 2>/dev/null)"; }
@@ -37,7 +41,7 @@ for _ in $(seq 1200); do
     kill -0 "$runner" 2>/dev/null || break
     sleep 0.1
 done
-[ -e "$up" ] || { echo "FAIL: the first session did not come up"; exit 1; }
+[ -e "$up" ] || { fail "the first session did not come up"; finish; }
 rm -f "$up"
 
 # 2. Killed as a timed-out test is: the whole tree stopped, then SIGKILLed.
@@ -73,5 +77,4 @@ done
 left="$(session_processes | tr '\n' ' ')"
 [ -z "$left" ] || fail "processes of the prefix still running after stop: $left"
 
-echo "killed_session: $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "loader_ui.h"
+#include "tests/loader_driver/loader_ui.h"
 
 namespace {
 

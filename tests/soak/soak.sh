@@ -13,7 +13,6 @@ SESSION="$HERE/../../scripts/wine-session.sh"
 
 if [ "${1:-}" = "--in-session" ]; then
     soak="$2" loader="$3" work="$4"
-    to_windows() { echo "Z:${1//\//\\}"; }
     # The Linux process of this prefix that runs the Windows program `name`.
     unix_pid_of() {
         local pid arg0
@@ -57,7 +56,7 @@ if [ "${1:-}" = "--in-session" ]; then
     }
     failures=0
     "$SESSION" card-reset
-    "$SESSION" run "$soak" "$(to_windows "$loader")" "$(to_windows "$work")\\" &
+    "$SESSION" run "$soak" "$("$SESSION" winpath "$loader")" "$("$SESSION" winpath "$work/")" &
     runner=$!
     for name in before after; do
         while [ ! -e "$work/sample-$name.txt" ] && kill -0 "$runner" 2>/dev/null; do sleep 0.2; done
@@ -81,7 +80,7 @@ fi
 
 [ $# -eq 2 ] || { echo "usage: $0 WIN32_BUILD_DIR WIN64_BUILD_DIR" >&2; exit 2; }
 build64="$(cd "$2" && pwd)"
-if [ "$("$SESSION" arch)" = win32 ]; then build="$(cd "$1" && pwd)"; else build="$build64"; fi
+build="$("$SESSION" tree "$1" "$2")"
 echo "soak: $("$SESSION" arch-reason | sed 's/they run/it runs/'): $build"
 work="$build/soak"
 rm -rf "$work"

@@ -21,9 +21,6 @@
 //   committed private regions that VirtualQueryEx lists. For the 64-bit driver host, out of a
 //   32-bit program's reach, the Linux figures stand in.
 #include <windows.h>
-#include <psapi.h>
-#include <tlhelp32.h>
-#include <winternl.h>
 
 #include <cstdio>
 #include <map>
@@ -31,17 +28,13 @@
 #include <tuple>
 #include <vector>
 
-#include "../dialog/check_log.h"
-#include "../dialog/loader_ui.h"
-#include "../dialog/virtual_card.h"
+#include "tests/loader_driver/check_log.h"
+#include "tests/loader_driver/dialog_checks.h"
+#include "tests/loader_driver/loader_ui.h"
+#include "tests/loader_driver/virtual_card.h"
+#include "tests/soak/process_usage.h"
 
 namespace {
-
-constexpr int IDC_FILE_PATH = 1002;
-constexpr int IDC_UPDATE = 1003;
-constexpr int IDC_MEM_BLOCK = 1011;
-constexpr int IDC_STATUS = 1005;
-constexpr DWORD kBoxTimeoutMs = 120000;
 
 // What may grow between the samples without counting as a leak. A leak of one handle or one GUI
 // object per download would add 46; one image buffer per download, megabytes. Lazy one-time
@@ -98,150 +91,6 @@ std::vector<Download> Plan() {
     return plan;
 }
 
-// ---- what Wine keeps of a process, read from outside it --------------------------------------
-
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
-
-struct SystemHandleEntry {
-    ULONG ownerPid;
-    BYTE objectType;
-    BYTE flags;
-    USHORT value;
-    PVOID object;
-    ACCESS_MASK access;
-};
-
-using QuerySystemInformation = NTSTATUS(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-
-template <class Function>
-Function NtFunction(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
-}
-
-// Handles the process holds, from the system's handle list; -1 when it cannot be read.
-long long HandleCount(DWORD pid) {
-    auto query = NtFunction<QuerySystemInformation>("NtQuerySystemInformation");
-    std::vector<BYTE> buffer(1 << 16);
-    NTSTATUS status = 0;
-    ULONG needed = 0;
-    while ((status = query(kSystemHandleInformation, buffer.data(),
-                           static_cast<ULONG>(buffer.size()), &needed)) == kInfoLengthMismatch) {
-        buffer.resize(buffer.size() * 2);
-    }
-    if (status != 0) {
-        return -1;
-    }
-    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(PVOID));
-    long long own = 0;
-    for (ULONG i = 0; i < count; ++i) {
-        own += entries[i].ownerPid == pid ? 1 : 0;
-    }
-    return own;
-}
-
-BOOL CALLBACK CountChild(HWND, LPARAM count) {
-    ++*reinterpret_cast<long long*>(count);
-    return TRUE;
-}
-
-struct WindowCount {
-    DWORD pid;
-    long long count;
-};
-
-BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM lParam) {
-    auto* windows = reinterpret_cast<WindowCount*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == windows->pid) {
-        ++windows->count;
-        EnumChildWindows(hwnd, CountChild, reinterpret_cast<LPARAM>(&windows->count));
-    }
-    return TRUE;
-}
-
-// USER objects as the windows of the process, top-level and child.
-long long WindowCountOf(DWORD pid) {
-    WindowCount windows{pid, 0};
-    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
-    return windows.count;
-}
-
-// Committed private memory: the private bytes of the process as Windows counts them.
-long long PrivateBytes(HANDLE process) {
-    long long total = 0;
-    MEMORY_BASIC_INFORMATION region{};
-    for (const BYTE* address = nullptr;
-         VirtualQueryEx(process, address, &region, sizeof(region)) == sizeof(region);
-         address = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) {
-            total += static_cast<long long>(region.RegionSize);
-        }
-        if (region.RegionSize == 0) break;
-    }
-    return total;
-}
-
-struct Usage {
-    long long handles = -1;
-    long long gdiObjects = -1;
-    long long userObjects = -1;
-    long long privateBytes = -1;
-    long long workingSet = -1;
-    long long peakWorkingSet = -1;
-};
-
-Usage Sample(DWORD pid, bool sameBitness) {
-    Usage usage;
-    usage.handles = HandleCount(pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (process == nullptr) {
-        return usage;
-    }
-    SetLastError(0);
-    const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
-    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
-        usage.gdiObjects = gdi;
-    }
-    if (sameBitness) {
-        usage.userObjects = WindowCountOf(pid);
-        usage.privateBytes = PrivateBytes(process);
-    }
-    PROCESS_MEMORY_COUNTERS memory{};
-    memory.cb = sizeof(memory);
-    if (GetProcessMemoryInfo(process, &memory, sizeof(memory))) {
-        usage.workingSet = static_cast<long long>(memory.WorkingSetSize);
-        usage.peakWorkingSet = static_cast<long long>(memory.PeakWorkingSetSize);
-    }
-    CloseHandle(process);
-    return usage;
-}
-
-// What Wine's own calls report for another process, printed once for the record.
-void PrintWineReport(DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    DWORD handles = 0;
-    const BOOL handlesOk = GetProcessHandleCount(process, &handles);
-    SetLastError(0);
-    const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
-    const DWORD gdiError = GetLastError();
-    PROCESS_MEMORY_COUNTERS_EX memory{};
-    memory.cb = sizeof(memory);
-    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                         sizeof(memory));
-    std::printf(
-        "wine reports for the loader: GetProcessHandleCount %s %lu, GetGuiResources %lu "
-        "(error %lu), PrivateUsage %lu, WorkingSetSize %lu\n",
-        handlesOk ? "ok" : "failed", static_cast<unsigned long>(handles),
-        static_cast<unsigned long>(gdi), static_cast<unsigned long>(gdiError),
-        static_cast<unsigned long>(memory.PrivateUsage),
-        static_cast<unsigned long>(memory.WorkingSetSize));
-    CloseHandle(process);
-}
-
 // The stand-in counts must see objects come and go: checked on this process first.
 bool StandInsCount(CheckLog& log) {
     const DWORD self = GetCurrentProcessId();
@@ -264,22 +113,6 @@ bool StandInsCount(CheckLog& log) {
         log.ExpectEqual(during.userObjects - before.userObjects, 1, "window count sees 1 window") &&
         ok;
     return ok;
-}
-
-// Toolhelp's process list: the ids of the processes running `exe`.
-std::vector<DWORD> ProcessesNamed(const char* exe) {
-    std::vector<DWORD> pids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(entry.szExeFile, exe) == 0) {
-            pids.push_back(entry.th32ProcessID);
-        }
-    }
-    CloseHandle(snapshot);
-    return pids;
 }
 
 // The driver's host: the winedevice.exe whose peak working set is the peak resident size that
@@ -354,15 +187,10 @@ bool RunDownload(CheckLog& log, LoaderUi& ui, const std::string& path, const Dow
         return false;
     }
     const MessageBoxView view = ReadMessageBox(box);
-    const std::string expected = d.failure ? d.failure->text : "Data updated successfully!!!";
+    const std::string expected = d.failure ? d.failure->text : kSuccessText;
     const bool ok = log.ExpectEqual(view.text, expected, what + " outcome");
     log.Expect(DismissMessageBox(box), what + ": the box closes with OK");
-    WaitFor(
-        [&] {
-            return ui.Text(IDC_STATUS) == "download status" && ui.ProgressPos() == 0 &&
-                   ui.Enabled(IDC_UPDATE);
-        },
-        10000);
+    WaitFor([&] { return IsIdle(ui); }, 10000);
     log.Expect(ui.Enabled(IDC_UPDATE), what + ": Update enabled again");
     return ok;
 }
@@ -446,7 +274,7 @@ int main(int argc, char** argv) {
         ExpectFlat(log, who, "private bytes", before.privateBytes, after.privateBytes,
                    kPrivateBytesTolerance);
     }
-    Click(ui.Control(1000));
+    Click(ui.Control(IDC_EXIT));
     log.Expect(ui.WaitForExit(10000), "Exit ends the program");
     std::printf("soak: %d checks, %d failed\n", log.checks(), log.failures());
     return log.failures() == 0 ? 0 : 1;

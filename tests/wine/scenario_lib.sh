@@ -20,27 +20,24 @@ DATA="$("$SESSION" data-dir)"
 rm -rf "$WORK"
 mkdir -p "$WORK"
 cd "$WORK"
-failures=0
-
-fail() {
-    echo "FAIL: $scenario: $*" >&2
-    failures=$((failures + 1))
-}
-
-# Exit status of the scenario: 1 when any check failed.
-finish() {
-    if [ "$failures" -ne 0 ]; then
-        echo "$scenario: $failures check(s) failed" >&2
-        exit 1
-    fi
-    echo "$scenario: passed"
-}
+# shellcheck source=checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 make_image() {  # NAME BYTES
     head -c "$2" /dev/urandom >"$WORK/$1"
 }
 
-winpath() { echo "Z:${WORK//\//\\}\\$1"; }
+# Runs a Windows program in $WORK: exit code in $rc, stdout in out.txt, stderr in err.txt, both
+# without CRs.
+run_captured() {  # PROGRAM ARGS...
+    rc=0
+    "$SESSION" run "$@" >out.raw 2>err.raw || rc=$?
+    tr -d '\r' <out.raw >out.txt
+    tr -d '\r' <err.raw >err.txt
+    sed 's/^/  | /' out.txt
+}
+
+winpath() { "$SESSION" winpath "$WORK/$1"; }  # NAME: a file of the work folder, for Windows
 
 # The card stores whole 128-byte chunks: the image, then zeros up to the chunk boundary.
 expect_block() {  # IMAGE BLOCK [DATA_DIR]

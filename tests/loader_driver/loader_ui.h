@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
+
+// The file name box of the system's Open dialog (an extended combo box).
+constexpr int kOpenDialogFileNameCombo = 0x47C;
+
 // Waits up to timeoutMs for condition() to hold, polling; true when it did.
 template <class Condition>
 bool WaitFor(Condition condition, DWORD timeoutMs) {

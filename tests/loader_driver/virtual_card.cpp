@@ -1,4 +1,4 @@
-#include "virtual_card.h"
+#include "tests/loader_driver/virtual_card.h"
 
 #include <cstdio>
 #include <cstdlib>

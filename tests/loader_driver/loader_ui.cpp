@@ -1,4 +1,4 @@
-#include "loader_ui.h"
+#include "tests/loader_driver/loader_ui.h"
 
 #include <commctrl.h>
 
@@ -172,22 +172,23 @@ LoaderUi::~LoaderUi() {
 }
 
 int LoaderUi::ProgressPos() const {
-    return static_cast<int>(SendMessageA(Control(1004), PBM_GETPOS, 0, 0));
+    return static_cast<int>(SendMessageA(Control(IDC_PROGRESS), PBM_GETPOS, 0, 0));
 }
 
 int LoaderUi::ComboCount() const {
-    return static_cast<int>(SendMessageA(Control(1011), CB_GETCOUNT, 0, 0));
+    return static_cast<int>(SendMessageA(Control(IDC_MEM_BLOCK), CB_GETCOUNT, 0, 0));
 }
 
 int LoaderUi::ComboSelection() const {
-    return static_cast<int>(SendMessageA(Control(1011), CB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageA(Control(IDC_MEM_BLOCK), CB_GETCURSEL, 0, 0));
 }
 
 std::string LoaderUi::ComboItem(int index) const {
     // SendMessageA would bring back only the first character across processes under Wine.
     wchar_t buffer[256] = {};
-    const LRESULT length = SendMessageW(Control(1011), CB_GETLBTEXT, static_cast<WPARAM>(index),
-                                        reinterpret_cast<LPARAM>(buffer));
+    const LRESULT length =
+        SendMessageW(Control(IDC_MEM_BLOCK), CB_GETLBTEXT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(buffer));
     return Narrow(buffer, static_cast<int>(length));
 }
 

@@ -1,4 +1,4 @@
-#include "screenshot.h"
+#include "tests/loader_driver/screenshot.h"
 
 #include <windows.h>
 
