@@ -13,7 +13,7 @@
 #include "app/duvoload/gang/member_lines.h"
 #include "app/duvoload/record/outcome.h"
 #include "app/duvoload/record/run_record.h"
-#include "app/duvoload/write/block_writer.h"
+#include "app/duvoload/write/planned_record.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "app/duvoload/record/outcome.h"
 #include "app/duvoload/console/progress_line.h"
 #include "app/duvoload/record/run_record.h"
+#include "app/duvoload/write/planned_record.h"
 #include "app/duvoload/write/write_order.h"
 #include "download/sequence.h"
 
@@ -113,16 +114,6 @@ BlockRecord WriteOne(const WriteSettings& settings, BlockRecord record,
 }
 
 }  // namespace
-
-BlockRecord PlannedRecord(unsigned socket, const PlannedBlock& planned) {
-    BlockRecord record;
-    record.socket = socket;
-    record.block = planned.block;
-    record.file = planned.fullPath;
-    record.bytes = static_cast<std::uint32_t>(planned.image.bytes.size());
-    record.sha256 = planned.image.sha256;
-    return record;
-}
 
 int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& plan,
                 CBlockLog& log) {

@@ -7,7 +7,6 @@
 
 #include "app/duvoload/plan/planned_block.h"
 #include "app/duvoload/record/block_log.h"
-#include "app/duvoload/record/block_record.h"
 
 struct WriteSettings {
     unsigned socket = 0;
@@ -15,9 +14,6 @@ struct WriteSettings {
     bool console = false;       // stderr is a console
     bool everyPercent = false;  // a progress line at every change (a gang's live lines)
 };
-
-// The record of `planned` on `socket` before it is attempted.
-BlockRecord PlannedRecord(unsigned socket, const PlannedBlock& planned);
 
 // Writes `plan` in order, stops at the first failure, interruption or lost record, and records
 // each block (stdout and log) as soon as its result is known. Returns the exit code.
