@@ -90,7 +90,7 @@ int RunGangMember(const Options& options, CBlockLog& log) {
     std::vector<PlannedBlock> plan;
     std::string error;
     if (!ReadGangPlan(&plan, &error)) return Refuse(error);
-    const WriteSettings settings{.socket = options.slot,
+    const WriteSettings settings{.socket = options.socket,
                                  .quiet = options.quiet,
                                  .everyPercent = options.gangMember == GangMember::Live};
     const int exitCode = WriteBlocks(settings, plan, log);
@@ -108,7 +108,7 @@ int Run(const std::vector<std::string>& args) {
         case Action::Version:
             return WriteText(StdStream::Out, VERSION_TEXT) ? EXIT_ALL_WRITTEN : EXIT_OUTPUT_FAILED;
         case Action::Probe:
-            return ProbeSocket(options.slot);
+            return ProbeSocket(options.socket);
         case Action::Write:
             break;
     }
@@ -121,7 +121,7 @@ int Run(const std::vector<std::string>& args) {
     if (options.gangMember != GangMember::None) return RunGangMember(options, log);
     // A refused run is on record for every socket it named.
     const std::vector<unsigned> sockets =
-        options.slots.empty() ? std::vector<unsigned>{options.slot} : options.slots;
+        options.sockets.empty() ? std::vector<unsigned>{options.socket} : options.sockets;
     if (!options.manifestPath.empty() && !ReadManifest(&options, &error)) {
         for (unsigned socket : sockets) {
             RecordRefusedRun(socket, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error);
@@ -136,9 +136,9 @@ int Run(const std::vector<std::string>& args) {
         return Refuse(error);
     }
     int exitCode = EXIT_ALL_WRITTEN;
-    if (options.slots.empty()) {
+    if (options.sockets.empty()) {
         const WriteSettings settings{
-            .socket = options.slot, .quiet = options.quiet, .console = IsConsole(StdStream::Err)};
+            .socket = options.socket, .quiet = options.quiet, .console = IsConsole(StdStream::Err)};
         exitCode = WriteBlocks(settings, plan, log);
     } else {
         exitCode = WriteGang(options, plan, log);

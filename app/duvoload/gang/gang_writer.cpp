@@ -240,7 +240,7 @@ int RefuseGang(const Options& options, const std::vector<PlannedBlock>& plan, CB
         refused.push_back({planned.block, planned.fullPath,
                            std::to_string(planned.image.bytes.size()), planned.image.sha256});
     }
-    for (unsigned socket : options.slots) RecordRefusedRun(socket, log, refused, reason);
+    for (unsigned socket : options.sockets) RecordRefusedRun(socket, log, refused, reason);
     return EXIT_DOWNLOAD_FAILED;
 }
 
@@ -258,10 +258,10 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
                           "cannot tie the sockets' processes to this one: " + reason);
     }
     SendRecordsTo(PrintGangRecord);
-    std::vector<SocketProcess> sockets(options.slots.size());
+    std::vector<SocketProcess> sockets(options.sockets.size());
     for (std::size_t i = 0; i < sockets.size(); ++i) {
         SocketProcess& socket = sockets[i];
-        socket.socket = options.slots[i];
+        socket.socket = options.sockets[i];
         socket.liveIndex = i;
         socket.live = live;
         // The live lines stand in the list's order from the start.
@@ -322,7 +322,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
         codes.push_back(socket.exitCode);
     }
     EndLiveLines();
-    WriteLine(StdStream::Out, GangSummaryLine(options.slots, codes));
+    WriteLine(StdStream::Out, GangSummaryLine(options.sockets, codes));
     // Closing the job ends any socket's process still running (none should be).
     CloseHandle(job);
     const int exitCode = GangExitCode(codes);
