@@ -34,6 +34,8 @@ no ready reply|RequestReply=1|1|05419368|Duvo0 not respond [05419368]
 four non-acknowledgements|AckReply=2 AckFaultChunk=3 AckFaultAttempts=4|1|87025353|Duvo0 not respond [87025353]
 acknowledgements "RxO?"|AckReply=6 AckFaultChunk=3 AckFaultAttempts=4|1|87025353|Duvo0 not respond [87025353]
 flash never done|Flash=1|1|87025353|Duvo0 not respond [87025353]
+driver busy|FailRequestIndex=0 FailError=170|1|000000AA|Duvo0 failed [000000AA]
+driver cancelled|FailRequestIndex=1 FailError=1223|1|000004C7|Duvo0 failed to intialize [000004C7]
 no card|driver-stop|3|FFFFFFFF|Duvo0 open failed [00000002]
 TABLE
 

@@ -21,6 +21,25 @@ expect_stdout "a full disk" "block 2: written 1000 bytes" "block 3: not attempte
     || fail "a full disk: stderr $(cat err.txt)"
 expect_block a.bin 2
 [ -e "$DATA/block03.bin" ] && fail "a full disk: block 3 written"
+# stdout on a full disk, or a pipe whose reader has gone: the same, said on stderr; the log keeps
+# the record.
+for sink in full pipe; do
+    rm -f "$DATA/block05.bin" out.log
+    rc=0
+    if [ "$sink" = full ]; then
+        "$SESSION" run "$LOADER" --quiet --log out.log 4=a.bin 5=c.bin >/dev/full 2>err.raw || rc=$?
+    else
+        # pipefail: the pipeline's status is duvoload's.
+        "$SESSION" run "$LOADER" --quiet --log out.log 4=a.bin 5=c.bin 2>err.raw | true || rc=$?
+    fi
+    tr -d '\r' <err.raw >err.txt
+    expect_rc 4 "stdout to a $sink"
+    grep -Eq '^duvoload: cannot write to stdout: [A-Za-z][^(]+ \(error [0-9]+\)$' err.txt \
+        || fail "stdout to a $sink: stderr $(cat err.txt)"
+    [ "$(cut -f3,7 out.log | tr -d '\r' | tr '\t\n' ':,')" = "4:written,5:not attempted," ] \
+        || fail "stdout to a $sink: log $(cat out.log)"
+    [ -e "$DATA/block05.bin" ] && fail "stdout to a $sink: block 5 written"
+done
 # Killed during block 3: block 2's line is out already.
 in_console --terminate "block 3: sending 10%" -- "$LOADER" 2=c.bin 3=b.bin 4=a.bin
 strip_speed
