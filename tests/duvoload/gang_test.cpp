@@ -108,6 +108,13 @@ TEST(GangProtocol, APlanReachesEachSocketAsItWasChecked) {
     EXPECT_FALSE(DecodeGangPlan(changed, &decoded, &error));
     EXPECT_EQ(error, "the plan's image of block 2 does not match its SHA-256");
     EXPECT_FALSE(DecodeGangPlan(data + "x", &decoded, &error));
+    // A block the card does not have is refused, however well formed its entry.
+    for (const int block : {0, 1, 15, 99}) {
+        EXPECT_FALSE(
+            DecodeGangPlan(EncodeGangPlan({Planned(block, "Z:\\b.bin", "x")}), &decoded, &error))
+            << block;
+        EXPECT_EQ(error, "the plan from the gang run is incomplete or malformed");
+    }
 }
 
 TEST(GangProtocol, AnImageOfSixDigitsOfBytesReachesItsSocket) {

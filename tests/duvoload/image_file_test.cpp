@@ -66,6 +66,19 @@ TEST_F(ImageFileTest, RefusesTooLargeMissingEmptyAndFolder) {
     EXPECT_EQ(error, "argument \"5=x\": \"" + empty.path + "\" is empty");
 }
 
+// A manifest is read whole up to the image limit, and refused at it: never read in part.
+TEST_F(ImageFileTest, AManifestIsReadWholeOrRefused) {
+    std::string text;
+    std::string error;
+    const BlockFile largest = Write("largest.txt", IMAGE_LENGTH_LIMIT - 1);
+    ASSERT_TRUE(ReadTextFile(largest.path, &text, &error)) << error;
+    ASSERT_EQ(text.size(), IMAGE_LENGTH_LIMIT - 1);
+    EXPECT_EQ(text.back(), static_cast<char>((IMAGE_LENGTH_LIMIT - 2) * 7));
+    const BlockFile tooLarge = Write("too-large.txt", IMAGE_LENGTH_LIMIT);
+    EXPECT_FALSE(ReadTextFile(tooLarge.path, &text, &error));
+    EXPECT_EQ(error, "\"" + tooLarge.path + "\" is too large for a manifest");
+}
+
 // A name outside ASCII reaches the file system as it is, not as a look-alike.
 TEST_F(ImageFileTest, ANameOutsideAsciiOpensThatFileAndNoOther) {
     Write("Omega.bin", 10);

@@ -109,7 +109,7 @@ TEST(ParseManifest, ReadsUtf8AndUtf16) {
 TEST(ParseManifest, RefusesNamingTheLine) {
     const struct {
         std::string text;
-        const char* message;
+        std::string message;
     } cases[] = {
         {"2 a.bin\n1 b.bin\n", "manifest \"m\" line 2: block 1 is not between 2 and 14"},
         {"2\n", "manifest \"m\" line 1: expected BLOCK FILE [SHA-256], found 1 field(s)"},
@@ -118,6 +118,11 @@ TEST(ParseManifest, RefusesNamingTheLine) {
         {"2 \"a\"b\n", "manifest \"m\" line 1: a quoted path must be followed by a space or a tab"},
         {"2 \"\"\n", "manifest \"m\" line 1: the file name is empty"},
         {"2 a abc\n", "manifest \"m\" line 1: \"abc\" is not a SHA-256 (64 hexadecimal digits)"},
+        {std::string("2 a ") + kHashLower + "0\n",
+         std::string("manifest \"m\" line 1: \"") + kHashLower +
+             "0\" is not a SHA-256 (64 hexadecimal digits)"},
+        {"2 a " + std::string(63, 'a') + "g\n", "manifest \"m\" line 1: \"" + std::string(63, 'a') +
+                                                    "g\" is not a SHA-256 (64 hexadecimal digits)"},
         {"2 a.bin\n\n2 b.bin\n",
          "manifest \"m\" line 3: block 2 is already named by manifest \"m\" line 1"},
         {"# nothing\r\n\r\n", "manifest \"m\": no block in it"},

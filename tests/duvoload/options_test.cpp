@@ -31,6 +31,13 @@ TEST(ParseArguments, AcceptsTheDocumentedForms) {
     EXPECT_EQ(o.socket, 42u);
     ASSERT_TRUE(ParseArguments({"--slot", "99", "--probe"}, &o, &error)) << error;
     EXPECT_EQ(o.socket, 99u);
+    // As a gang run starts each socket's process, which takes its blocks from its parent.
+    ASSERT_TRUE(ParseArguments({"--slot", "5", "--gang-member", "plain", "--quiet"}, &o, &error))
+        << error;
+    EXPECT_EQ(o.gangMember, GangMember::Plain);
+    EXPECT_EQ(o.socket, 5u);
+    EXPECT_TRUE(o.sockets.empty());
+    EXPECT_TRUE(o.blocks.empty());
     ASSERT_TRUE(ParseArguments({"2=a.bin", "--help"}, &o, &error));
     EXPECT_EQ(o.action, Action::Help);
     ASSERT_TRUE(ParseArguments({"--version"}, &o, &error));
@@ -66,6 +73,11 @@ TEST(ParseArguments, RefusesWithOneMessageNamingTheArgument) {
         {{"--probe", "--log", "x"}, "--probe writes nothing: it takes no blocks, manifest or log"},
         {{"--manifest", "m", "--probe"},
          "--probe writes nothing: it takes no blocks, manifest or log"},
+        // A gang member's blocks and socket come from its parent: a list of its own is refused.
+        {{"--gang-member", "plain", "--slots", "0,1"},
+         "--gang-member takes its blocks from the gang run that starts it"},
+        {{"--gang-member", "live", "2=a"},
+         "--gang-member takes its blocks from the gang run that starts it"},
     };
     for (const auto& c : cases) {
         Options o;

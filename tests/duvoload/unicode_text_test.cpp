@@ -10,9 +10,10 @@ TEST(UnicodeText, ConvertsBetweenUtf16AndUtf8BothWays) {
         std::string utf8;
     } cases[] = {
         {u"a.bin", "a.bin"},
-        {u"\u03A9mega", "\xCE\xA9mega"},                // 2 bytes
-        {u"\u6570\u636E", "\xE6\x95\xB0\xE6\x8D\xAE"},  // 3 bytes each
-        {u"\U0001F600", "\xF0\x9F\x98\x80"},            // a surrogate pair, 4 bytes
+        {u"\u03A9mega", "\xCE\xA9mega"},                                // 2 bytes
+        {u"\u6570\u636E", "\xE6\x95\xB0\xE6\x8D\xAE"},                  // 3 bytes each
+        {u"\U0001F600", "\xF0\x9F\x98\x80"},                            // a surrogate pair, 4 bytes
+        {u"\U00010000\U0010FFFF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},  // the first and the last
         {u"\u007F\u0080\u07FF\u0800\uFFFF", "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
     };
     for (const auto& c : cases) {
@@ -31,10 +32,38 @@ TEST(UnicodeText, ConvertsBetweenUtf16AndUtf8BothWays) {
 }
 
 TEST(UnicodeText, FindsWhereUtf8Stops) {
-    // Overlong, a surrogate, past U+10FFFF, a cut sequence, a stray continuation byte.
-    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE6\x95", "\x80"}) {
+    // Overlong in 2, 3 and 4 bytes (U+002F, U+07FF, U+FFFF), a surrogate, past U+10FFFF, a cut
+    // sequence, a stray continuation byte.
+    for (const char* bad : {"\xC0\xAF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80",
+                            "\xF4\x90\x80\x80", "\xE6\x95", "\x80"}) {
         EXPECT_EQ(ValidUtf8Prefix(std::string("ok") + bad), 2u) << bad;
         EXPECT_EQ(Utf16FromUtf8(std::string("ok") + bad).substr(0, 3), u"ok\uFFFD");
+    }
+}
+
+// The edges of C0, DEL and C1: each control is found and escaped, its neighbours are left alone.
+TEST(UnicodeText, KnowsWhereTheControlRangesEnd) {
+    const struct {
+        std::string utf8;
+        bool control;
+        const char* shown;
+    } cases[] = {
+        {"\x1F", true, "\\x1F"},
+        {" ", false, " "},
+        {"~", false, "~"},
+        {"\x7F", true, "\\x7F"},
+        {"\xC2\x80", true, "\\u0080"},
+        {"\xC2\x9F", true, "\\u009F"},
+        {"\xC2\xA0", false, "\xC2\xA0"},
+    };
+    for (const auto& c : cases) {
+        std::size_t at = 9;
+        char32_t codePoint = 0;
+        EXPECT_EQ(FindControlCharacter("a" + c.utf8, &at, &codePoint), c.control) << c.shown;
+        if (c.control) {
+            EXPECT_EQ(at, 1u) << c.shown;
+        }
+        EXPECT_EQ(EscapeControls(c.utf8), c.shown);
     }
 }
 

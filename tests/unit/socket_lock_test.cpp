@@ -91,6 +91,13 @@ TEST_F(SocketLockTest, HeldFromBeforeTheOpenToAfterTheClose) {
     EXPECT_TRUE(seen.deviceOpenAtFailure);
     EXPECT_EQ(0u, win32_standin::OpenHandleCount());
     ExpectLockLetGo();
+
+    // A probe lets go of the lock as a download does.
+    card.Configure(config);
+    DWORD base = 0;
+    ProbeCard(0, &base, seen.Events());
+    EXPECT_EQ(config.registerBase, base);
+    ExpectLockLetGo();
 }
 
 TEST_F(SocketLockTest, ASocketInUseIsRefusedWithoutOpeningTheDevice) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/duvoload/console/fitted_row.h"
 #include "app/duvoload/console/system_message.h"
 #include "app/duvoload/console/unicode_text.h"
 
@@ -84,17 +85,6 @@ bool WriteConsoleUtf8(HANDLE console, const std::string& utf8) {
 int ConsoleWidth(HANDLE console) {
     CONSOLE_SCREEN_BUFFER_INFO info;
     return GetConsoleScreenBufferInfo(console, &info) ? info.dwSize.X : 80;
-}
-
-// `utf8` cut or padded to one column less than the console's width: it never wraps, and it covers
-// whatever stood on its row before.
-std::string Fitted(const std::string& utf8, int width) {
-    std::u16string text = Utf16FromUtf8(utf8);
-    const std::size_t columns = static_cast<std::size_t>(std::max(width - 1, 1));
-    text.resize(columns, u' ');
-    std::string fitted;
-    AppendUtf8FromUtf16(text, &fitted);
-    return fitted;
 }
 
 // Puts the cursor at the start of the first live line.

@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "app/duvoload/console/control_event.h"
+
 namespace {
 
 std::atomic<LONG> g_interruptions{0};
@@ -14,22 +16,17 @@ HANDLE g_runFinished = nullptr;
 constexpr DWORD kCloseGraceMs = 4000;
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
-    switch (type) {
-        case CTRL_C_EVENT:
-        case CTRL_BREAK_EVENT:
-            g_interruptions.fetch_add(1);
-            return TRUE;
-        case CTRL_CLOSE_EVENT:
-        case CTRL_LOGOFF_EVENT:
-        case CTRL_SHUTDOWN_EVENT:
-            g_interruptions.store(2);
-            if (g_runFinished != nullptr) {
-                WaitForSingleObject(g_runFinished, kCloseGraceMs);
-            }
-            return TRUE;
-        default:
-            return FALSE;
+    // Each event runs its handler on a thread of its own: two at once both count.
+    LONG count = g_interruptions.load();
+    LONG after = 0;
+    do {
+        after = InterruptionsAfter(type, count);
+        if (after < 0) return FALSE;
+    } while (!g_interruptions.compare_exchange_weak(count, after));
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && g_runFinished != nullptr) {
+        WaitForSingleObject(g_runFinished, kCloseGraceMs);
     }
+    return TRUE;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/duvoload/plan/block_list.h"
 #include "app/duvoload/plan/sha256.h"
 
 namespace {
@@ -39,8 +40,9 @@ bool ParseHeader(const std::string& line, PlannedBlock* planned, unsigned long* 
         start = space + 1;
     }
     unsigned long block = 0;
-    if (fields.size() != 4 || !ParseCount(fields[0], 2, &block) ||
-        !ParseCount(fields[1], 9, bytes) || fields[2].size() != 64 ||
+    // A block outside the card's range is no plan a parent sends, whatever the pipe carried.
+    if (fields.size() != 4 || !ParseCount(fields[0], 2, &block) || block < FIRST_BLOCK ||
+        block > LAST_BLOCK || !ParseCount(fields[1], 9, bytes) || fields[2].size() != 64 ||
         !ParseCount(fields[3], 5, pathBytes)) {
         return false;
     }

@@ -3,6 +3,7 @@
 #include "app/duvoload/console/console_text.h"
 #include "app/duvoload/console/system_message.h"
 #include "app/duvoload/console/unicode_text.h"
+#include "app/duvoload/record/log_line.h"
 
 CBlockLog::~CBlockLog() {
     if (IsOpen()) CloseHandle(m_file);
@@ -25,12 +26,18 @@ bool CBlockLog::Open(const std::string& path, std::string* error) {
 bool CBlockLog::Append(const std::string& line) {
     if (!IsOpen()) return true;
     if (m_failed) return false;
-    const std::string text = line + "\r\n";
-    DWORD written = 0;
-    if (!WriteFile(m_file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    const LogLineWrite written =
+        WriteLogLine(line, [this](const std::string& bytes, std::size_t* taken) {
+            DWORD done = 0;
+            const BOOL ok =
+                WriteFile(m_file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+            *taken = done;
+            return ok != FALSE;
+        });
+    if (written == LogLineWrite::Failed) {
         return Fail("cannot write the log");
     }
-    if (written != text.size()) {
+    if (written == LogLineWrite::Short) {
         SetLastError(ERROR_HANDLE_DISK_FULL);
         return Fail("the log took only part of a line");
     }

@@ -29,5 +29,10 @@ expect_rc 2 "on a console"
 tr -d '\n' <out.txt | grep -qF 'duvoload: argument "8=Ωmissing.bin": cannot open "Ωmissing.bin"' \
     || fail "the console shows: $(cat out.txt)"
 [ -e "$DATA/block08.bin" ] && fail "block 8 written"
+# A folder named outside the code page is seen to be a folder, not a file that cannot be opened.
+mkdir -p Ωdir
+duvoload --quiet 8=Ωdir
+expect_rc 2 "a folder outside the code page"
+expect_stderr_line "a folder outside the code page" "duvoload: argument \"8=Ωdir\": \"Ωdir\" is a folder"
 
 finish
