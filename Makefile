@@ -77,7 +77,7 @@ test: build test-native test-fuzz
 # for n seconds, growing build/fuzz/corpus/<target> from the committed fuzz/corpus/<target>;
 # `make test-fuzz` replays the committed corpus once.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := download_image mailbox member_lines manifest gang_plan slot_list arguments
+FUZZ_TARGETS := download_image mailbox member_lines manifest gang_plan socket_list arguments
 .PHONY: fuzz-build fuzz test-fuzz
 
 fuzz-build: deps

@@ -24,21 +24,21 @@ std::vector<std::string> SplitAtNul(const std::string& bytes) {
 }
 
 void CheckCombination(const Options& o) {
-    FUZZ_CHECK(o.slot <= MAX_SLOT, "a socket past MAX_SLOT");
-    FUZZ_CHECK(o.slots.empty() || o.slots.size() >= 2, "a gang of one socket");
-    for (std::size_t i = 0; i < o.slots.size(); ++i) {
-        FUZZ_CHECK(o.slots[i] <= MAX_SLOT, "a gang socket past MAX_SLOT");
+    FUZZ_CHECK(o.socket <= LAST_SOCKET, "a socket past LAST_SOCKET");
+    FUZZ_CHECK(o.sockets.empty() || o.sockets.size() >= 2, "a gang of one socket");
+    for (std::size_t i = 0; i < o.sockets.size(); ++i) {
+        FUZZ_CHECK(o.sockets[i] <= LAST_SOCKET, "a gang socket past LAST_SOCKET");
         for (std::size_t j = 0; j < i; ++j) {
-            FUZZ_CHECK(o.slots[j] != o.slots[i], "a gang socket named twice");
+            FUZZ_CHECK(o.sockets[j] != o.sockets[i], "a gang socket named twice");
         }
     }
     const bool named = !o.blocks.empty() || !o.manifestPath.empty();
     if (o.action == Action::Probe) {
         FUZZ_CHECK(
-            !named && o.logPath.empty() && o.slots.empty() && o.gangMember == GangMember::None,
+            !named && o.logPath.empty() && o.sockets.empty() && o.gangMember == GangMember::None,
             "a probe with something to write");
     } else if (o.gangMember != GangMember::None) {
-        FUZZ_CHECK(!named && o.slots.empty(), "a gang member with blocks or sockets of its own");
+        FUZZ_CHECK(!named && o.sockets.empty(), "a gang member with blocks or sockets of its own");
     } else if (!o.manifestPath.empty()) {
         FUZZ_CHECK(o.blocks.empty(), "a manifest with BLOCK=FILE arguments");
     } else {
@@ -56,11 +56,11 @@ void CheckCombination(const Options& o) {
 
 std::vector<std::string> Written(const Options& o) {
     std::vector<std::string> args;
-    if (o.slots.empty()) {
-        args.insert(args.end(), {"--slot", std::to_string(o.slot)});
+    if (o.sockets.empty()) {
+        args.insert(args.end(), {"--slot", std::to_string(o.socket)});
     } else {
         std::string list;
-        for (unsigned socket : o.slots) list += (list.empty() ? "" : ",") + std::to_string(socket);
+        for (unsigned socket : o.sockets) list += (list.empty() ? "" : ",") + std::to_string(socket);
         args.insert(args.end(), {"--slots", list});
     }
     if (o.action == Action::Probe) args.push_back("--probe");
@@ -78,7 +78,7 @@ std::vector<std::string> Written(const Options& o) {
 }
 
 bool SameOptions(const Options& a, const Options& b) {
-    return a.action == b.action && a.slot == b.slot && a.slots == b.slots &&
+    return a.action == b.action && a.socket == b.socket && a.sockets == b.sockets &&
            a.gangMember == b.gangMember && a.quiet == b.quiet && a.logPath == b.logPath &&
            a.manifestPath == b.manifestPath && SameBlocks(a.blocks, b.blocks);
 }

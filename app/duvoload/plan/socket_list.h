@@ -1,4 +1,4 @@
-// --sockets LIST: the sockets a gang run writes into, in the order given.
+// --slots LIST: the sockets a gang run writes into, in the order given.
 #pragma once
 
 #include <string>
