@@ -1,6 +1,6 @@
-// The few Win32 types, constants and calls the loader's protocol code uses, for native Linux
-// builds. The calls are implemented by win32_standin/standin.cpp; tests drive and inspect them
-// through win32_standin/standin.h.
+// The few Win32 types, constants and calls the loader's protocol code and duvoload's console
+// event logic use, for native Linux builds. The calls are implemented by
+// win32_standin/standin.cpp; tests drive and inspect them through win32_standin/standin.h.
 #pragma once
 
 #include <stdint.h>
