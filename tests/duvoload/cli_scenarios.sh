@@ -605,8 +605,8 @@ TABLE
         # The parent killed while its sockets program their flash: the job ends their processes
         # with it.
         for socket in 0 1; do "$SESSION" card-config --socket $socket ProgrammingTimeMs=30000; done
-        duvoload_in_background orphans --slots 0,1 15=b.bin
-        wait_for_line orphans.err "socket 1 block 15: programming flash"
+        duvoload_in_background orphans --slots 0,1 2=b.bin
+        wait_for_line orphans.err "socket 1 block 2: programming flash"
         members() {
             for pid in $("$SESSION" processes); do
                 tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--gang-member" && echo "$pid"
@@ -614,7 +614,7 @@ TABLE
         }
         [ -n "$(members)" ] || fail "a killed parent: no socket's process found"
         for pid in $("$SESSION" processes); do
-            tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--slots 0,1 15=" && kill -9 "$pid"
+            tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--slots 0,1 2=" && kill -9 "$pid"
         done
         wait "$bg" || true
         for i in $(seq 150); do [ -z "$(members)" ] && break; sleep 0.1; done
