@@ -98,10 +98,14 @@ expect_socket_lines "a killed socket" 1 "block 12: failed [0000042B] its process
 expect_summary "a killed socket" "1 of 2 sockets written (socket 0: 0, socket 1: 1)"
 [ "$(cut -f2,3,7 killed.log | tr -d '\r' | sort | tr '\t\n' ':,')" = "0:12:written,0:13:written,1:12:failed 0000042B,1:13:not attempted," ] \
     || fail "a killed socket: log $(cat killed.log)"
-# The parent killed while its sockets program their flash: the job ends their processes with it.
-for socket in 0 1; do "$SESSION" card-config --socket $socket ProgrammingTimeMs=30000; done
-duvoload_in_background orphans --slots 0,1 15=b.bin
-wait_for_line orphans.err "socket 1 block 15: programming flash"
+# The parent killed while its sockets wait for their flash: the job ends their processes with it.
+# The extended wait polls at least 400 times 80 ms, so without the job they would outlive the
+# check by far.
+for socket in 0 1; do
+    "$SESSION" card-config --socket $socket ProgrammingTimeMs=120000 ExtendedWait=1
+done
+duvoload_in_background orphans --slots 0,1 2=b.bin
+wait_for_line orphans.err "socket 1 block 2: programming flash"
 members() {
     for pid in $("$SESSION" processes); do
         tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--gang-member" && echo "$pid"
@@ -109,12 +113,14 @@ members() {
 }
 [ -n "$(members)" ] || fail "a killed parent: no socket's process found"
 for pid in $("$SESSION" processes); do
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--slots 0,1 15=" && kill -9 "$pid"
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--slots 0,1 2=" && kill -9 "$pid"
 done
 wait "$bg" || true
 for i in $(seq 600); do [ -z "$(members)" ] && break; sleep 0.1; done
 [ -z "$(members)" ] || fail "a killed parent: its sockets' processes still run"
-for socket in 0 1; do "$SESSION" card-config --socket $socket ProgrammingTimeMs=5; done
+for socket in 0 1; do
+    "$SESSION" card-config --socket $socket ProgrammingTimeMs=5 ExtendedWait=0
+done
 # On a console: one live line per socket, left at its last state; the results above.
 in_console --screen -- "$LOADER" --slots 0,1 14=b.bin
 expect_rc 0 "on a console"
