@@ -22,13 +22,13 @@ struct ScriptedStation {
         steps.trySocket = [this] {
             switch (tries.at(tried++)) {
                 case 'E':
-                    return SocketPresence::Empty;
+                    return CardPresence::Empty;
                 case 'U':
-                    return SocketPresence::InUse;
+                    return CardPresence::InUse;
                 case 'S':
-                    return SocketPresence::Silent;
+                    return CardPresence::Silent;
                 default:
-                    return SocketPresence::Answered;
+                    return CardPresence::Answered;
             }
         };
         steps.writeCard = [this](unsigned card) {

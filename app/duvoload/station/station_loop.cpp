@@ -14,9 +14,9 @@ void Show(const StationSteps& steps, StationPhase phase, unsigned card = 0,
 bool AwaitCard(const StationSteps& steps) {
     bool inUse = false;
     while (!steps.stopRequested()) {
-        const SocketPresence presence = steps.trySocket();
-        if (presence == SocketPresence::Answered) return true;
-        if ((presence == SocketPresence::InUse) != inUse) {
+        const CardPresence presence = steps.trySocket();
+        if (presence == CardPresence::Answered) return true;
+        if ((presence == CardPresence::InUse) != inUse) {
             inUse = !inUse;
             Show(steps, inUse ? StationPhase::InUse : StationPhase::Waiting);
         }
@@ -29,7 +29,7 @@ bool AwaitCard(const StationSteps& steps) {
 // a card that does not answer may still hold the card. False once a stop is requested.
 bool AwaitRemoval(const StationSteps& steps) {
     while (!steps.stopRequested()) {
-        if (steps.trySocket() == SocketPresence::Empty) return true;
+        if (steps.trySocket() == CardPresence::Empty) return true;
         steps.pause();
     }
     return false;

@@ -5,14 +5,7 @@
 
 #include <functional>
 
-// What a try of the socket found: its lock taken, its device opened, the card's information asked
-// for, then closed and released.
-enum class SocketPresence {
-    Empty,     // the device could not be opened: no card
-    InUse,     // another program holds the socket
-    Silent,    // the device opened but the card did not answer (not yet ready, or on its way out)
-    Answered,  // a card answered
-};
+#include "download/card_presence.h"
 
 // How the write of one card ended.
 enum class CardEnd {
@@ -37,7 +30,8 @@ struct StationState {
 };
 
 struct StationSteps {
-    std::function<SocketPresence()> trySocket;
+    // One try of the socket (TryCard).
+    std::function<CardPresence()> trySocket;
     // Writes card `card` (numbered from 1) and records its blocks and its line.
     std::function<CardEnd(unsigned card)> writeCard;
     // Waits before the next try, about half a second.
