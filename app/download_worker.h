@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "app/image_limit.h"
+#include "download/download_result.h"
 
 inline constexpr DWORD IMAGE_BUFFER_SIZE = 0x100000;
 
@@ -24,7 +25,7 @@ struct DownloadParams {
 extern BYTE g_imageBuffer[IMAGE_BUFFER_SIZE];
 extern std::atomic<LONG> g_progress;      // percent, 0 to 100
 extern std::atomic<LONG> g_downloadDone;  // 0 while a download runs, 1 once its result is stored
-extern DWORD g_downloadResult;            // 0 on success, else the download's error code
+extern DownloadResult g_downloadResult;   // the last download's result, its message included
 
 // Thread start routine; lpParameter points to a DownloadParams. Runs one download, stores its
 // result, then sets the done flag. Returns 0 whatever the result.

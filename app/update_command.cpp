@@ -165,7 +165,7 @@ void CLoaderDlg::FinishDownload() {
     ::CloseHandle(m_hWorkerThread);
     m_hWorkerThread = nullptr;
 
-    if (g_downloadResult == 0) {
+    if (g_downloadResult.kind == ResultKind::Written) {
         MessageBox("Data updated successfully!!!", kCaption, MB_OK);
     }
     m_progress.SetPos(0);

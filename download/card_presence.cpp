@@ -26,7 +26,7 @@ CardPresence TryCard(DWORD unit) {
     // A lock that cannot be taken, held by another or refused by the system, leaves the socket
     // untried: it is not free.
     HANDLE lock = nullptr;
-    if (AcquireSocketLock(unit, &lock) != 0) return CardPresence::InUse;
+    if (AcquireSocketLock(unit, &lock).status != SocketLockStatus::Held) return CardPresence::InUse;
     const CardPresence presence = AskLockedSocket(unit);
     ReleaseSocketLock(lock);
     return presence;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "download/download_result.h"
+
 enum class DownloadPhase {
     Sending,      // data packets going out; `bytes` counts the image bytes acknowledged
     Programming,  // the card programs its flash; `bytes` is the image length
@@ -24,9 +26,9 @@ struct DownloadEvents {
     void (*progress)(void* context, const DownloadProgress& progress) = nullptr;
     // The end packet is out and the percent is back at 0: the card now programs its flash.
     void (*handOver)(void* context) = nullptr;
-    // Once per failed download, while the device is still open: the failure's text, one line
-    // ending in a newline, and the result code that the download returns once this returns.
-    void (*failed)(void* context, const char* text, DWORD result) = nullptr;
+    // Once per failed download, while the device is still open: the result that the download
+    // returns once this returns.
+    void (*failed)(void* context, const DownloadResult& result) = nullptr;
     // Asked before every data chunk and every poll of the flash wait; true abandons the
     // download, which then fails with ERR_DOWNLOAD_CANCELLED.
     bool (*abandon)(void* context) = nullptr;

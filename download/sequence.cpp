@@ -4,9 +4,8 @@
 
 #include "cardlink/driver_requests.h"
 #include "download/packets.h"
+#include "download/socket_lock.h"
 #include "download/transfer.h"
-
-char g_errorText[ERROR_TEXT_SIZE];
 
 namespace {
 
@@ -22,14 +21,30 @@ constexpr char kCancelledText[] = "Duvo%u download cancelled [%08X]\n";
 constexpr char kInUseText[] = "Duvo%u is in use by another program [%08X]\n";
 constexpr char kLockFailedText[] = "Duvo%u cannot be locked [%08X]\n";
 
+// What a failure is made of: its kind, the code it returns and the one its text gives (they
+// differ only for a device that cannot be opened, whose text gives the system's reason).
+struct Failure {
+    ResultKind kind;
+    DWORD code;
+    const char* format;
+    DWORD codeInText;
+};
+
+Failure Of(ResultKind kind, DWORD code, const char* format) {
+    return Failure{kind, code, format, code};
+}
+
 // Hands the failure to the caller while the device is still open (the dialog's box keeps it open
-// until the user has dismissed it); only then is the device closed and the code returned.
-DWORD ReportFailure(const DownloadEvents& events, DWORD unit, HANDLE device, const char* format,
-                    DWORD shownCode, DWORD result) {
-    std::snprintf(g_errorText, sizeof g_errorText, format, static_cast<unsigned>(unit),
-                  static_cast<unsigned>(shownCode));
+// until the user has dismissed it); only then is the device closed and the result returned.
+DownloadResult ReportFailure(const DownloadEvents& events, DWORD socket, HANDLE device,
+                             const Failure& failure) {
+    DownloadResult result;
+    result.kind = failure.kind;
+    result.code = failure.code;
+    std::snprintf(result.message, sizeof result.message, failure.format,
+                  static_cast<unsigned>(socket), static_cast<unsigned>(failure.codeInText));
     if (events.failed != nullptr) {
-        events.failed(events.context, g_errorText, result);
+        events.failed(events.context, result);
     }
     if (device != INVALID_HANDLE_VALUE) {
         CloseHandle(device);
@@ -37,9 +52,9 @@ DWORD ReportFailure(const DownloadEvents& events, DWORD unit, HANDLE device, con
     return result;
 }
 
-HANDLE OpenCardDevice(DWORD unit) {
+HANDLE OpenCardDevice(DWORD socket) {
     char path[kDevicePathSize];
-    wsprintfA(path, DEVICE_PATH_FORMAT, DEVICE_NAME, static_cast<int>(unit));
+    wsprintfA(path, DEVICE_PATH_FORMAT, DEVICE_NAME, static_cast<int>(socket));
     return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                        nullptr);
 }
@@ -50,107 +65,124 @@ bool ReadCardInfo(HANDLE device, BYTE (&cardInfo)[CARD_INFO_SIZE]) {
                            &returned, nullptr) != FALSE;
 }
 
-// Opens the card, reads its information and initialises it. 0 with the device open and
+// Opens the card, reads its information and initialises it. Written with the device open and
 // `registerBase` set; otherwise the failure has been reported and the device is closed.
-DWORD OpenAndInitialize(DWORD unit, const DownloadEvents& events, HANDLE& device,
-                        DWORD& registerBase) {
-    device = OpenCardDevice(unit);
+DownloadResult OpenAndInitialize(DWORD socket, const DownloadEvents& events, HANDLE& device,
+                                 DWORD& registerBase) {
+    device = OpenCardDevice(socket);
     if (device == INVALID_HANDLE_VALUE) {
-        return ReportFailure(events, unit, device, kOpenFailedText, GetLastError(),
-                             ERR_OPEN_FAILED);
+        const Failure failure{ResultKind::NoDevice, ERR_OPEN_FAILED, kOpenFailedText,
+                              GetLastError()};
+        return ReportFailure(events, socket, device, failure);
     }
     BYTE cardInfo[CARD_INFO_SIZE] = {};
     if (!ReadCardInfo(device, cardInfo)) {
-        const DWORD error = LastRequestError();
-        return ReportFailure(events, unit, device, kRequestFailedText, error, error);
+        return ReportFailure(events, socket, device,
+                             Of(ResultKind::SystemError, LastRequestError(), kRequestFailedText));
     }
     if (const DWORD error = InitializeHardware(device); error != 0) {
-        return ReportFailure(events, unit, device, kInitFailedText, error, error);
+        return ReportFailure(events, socket, device,
+                             Of(ResultKind::SystemError, error, kInitFailedText));
     }
     registerBase = CardInfoRegisterBase(cardInfo);
-    return 0;
+    return {};
 }
 
-// Takes the socket's lock before anything touches the card. 0 with `lock` held; otherwise the
-// failure has been reported.
-DWORD LockSocket(DWORD unit, const DownloadEvents& events, HANDLE& lock) {
-    const DWORD error = AcquireSocketLock(unit, &lock);
-    if (error != 0) {
-        return ReportFailure(events, unit, INVALID_HANDLE_VALUE,
-                             error == ERR_SOCKET_IN_USE ? kInUseText : kLockFailedText, error,
-                             error);
+// Takes the socket's lock before anything touches the card. Written with `lock` held; otherwise
+// the failure has been reported.
+DownloadResult LockSocket(DWORD socket, const DownloadEvents& events, HANDLE& lock) {
+    const SocketLockResult taken = AcquireSocketLock(socket, &lock);
+    switch (taken.status) {
+        case SocketLockStatus::Held:
+            return {};
+        case SocketLockStatus::InUse:
+            return ReportFailure(events, socket, INVALID_HANDLE_VALUE,
+                                 Of(ResultKind::SocketInUse, ERR_SOCKET_IN_USE, kInUseText));
+        case SocketLockStatus::Failed:
+            break;
     }
-    return 0;
+    return ReportFailure(events, socket, INVALID_HANDLE_VALUE,
+                         Of(ResultKind::SystemError, taken.error, kLockFailedText));
 }
 
-DWORD DownloadOnLockedSocket(DWORD unit, const BYTE* image, DWORD length, DWORD block,
-                             std::atomic<LONG>* percent, const DownloadEvents& events) {
+DownloadResult DownloadOnLockedSocket(DWORD socket, const BYTE* image, DWORD length, DWORD block,
+                                      std::atomic<LONG>* percent, const DownloadEvents& events) {
     HANDLE device = INVALID_HANDLE_VALUE;
     DWORD registerBase = 0;
-    if (const DWORD error = OpenAndInitialize(unit, events, device, registerBase); error != 0) {
-        return error;
+    if (DownloadResult opened = OpenAndInitialize(socket, events, device, registerBase);
+        opened.kind != ResultKind::Written) {
+        return opened;
     }
     if (!RequestDownload(device, registerBase, block)) {
-        return ReportFailure(events, unit, device, kNotRespondText, ERR_NO_READY_REPLY,
-                             ERR_NO_READY_REPLY);
+        return ReportFailure(events, socket, device,
+                             Of(ResultKind::CardFailed, ERR_NO_READY_REPLY, kNotRespondText));
     }
     switch (TransferImageWith(device, registerBase, image, length, percent, events)) {
         case TransferOutcome::FlashDone:
             break;
         case TransferOutcome::Failed:
-            return ReportFailure(events, unit, device, kNotRespondText, ERR_TRANSFER_FAILED,
-                                 ERR_TRANSFER_FAILED);
+            return ReportFailure(events, socket, device,
+                                 Of(ResultKind::CardFailed, ERR_TRANSFER_FAILED, kNotRespondText));
         case TransferOutcome::Abandoned:
-            return ReportFailure(events, unit, device, kCancelledText, ERR_DOWNLOAD_CANCELLED,
-                                 ERR_DOWNLOAD_CANCELLED);
+            return ReportFailure(events, socket, device,
+                                 Of(ResultKind::Abandoned, ERR_DOWNLOAD_CANCELLED, kCancelledText));
     }
     CloseHandle(device);
-    return 0;
+    return {};
 }
 
-DWORD ProbeLockedSocket(DWORD unit, DWORD* registerBase, const DownloadEvents& events) {
+DownloadResult ProbeLockedSocket(DWORD socket, DWORD* registerBase, const DownloadEvents& events) {
     HANDLE device = INVALID_HANDLE_VALUE;
     DWORD base = 0;
-    if (const DWORD error = OpenAndInitialize(unit, events, device, base); error != 0) {
-        return error;
+    if (DownloadResult opened = OpenAndInitialize(socket, events, device, base);
+        opened.kind != ResultKind::Written) {
+        return opened;
     }
     CloseHandle(device);
     *registerBase = base;
-    return 0;
+    return {};
 }
 
-void ShowFailureBox(void* owner, const char* text, DWORD /*result*/) {
-    MessageBoxA(static_cast<HWND>(owner), text, kCaption, MB_ICONERROR | MB_OK);
+void ShowFailureBox(void* owner, const DownloadResult& result) {
+    MessageBoxA(static_cast<HWND>(owner), result.message, kCaption, MB_ICONERROR | MB_OK);
 }
 
 }  // namespace
 
-DWORD RunDownload(DWORD unit, const BYTE* image, DWORD length, DWORD block,
-                  std::atomic<LONG>* percent, const DownloadEvents& events) {
+DownloadResult RunDownload(DWORD socket, const BYTE* image, DWORD length, DWORD block,
+                           std::atomic<LONG>* percent, const DownloadEvents& events) {
     HANDLE lock = nullptr;
-    if (const DWORD error = LockSocket(unit, events, lock); error != 0) {
-        return error;
+    if (DownloadResult locked = LockSocket(socket, events, lock);
+        locked.kind != ResultKind::Written) {
+        return locked;
     }
-    const DWORD result = DownloadOnLockedSocket(unit, image, length, block, percent, events);
+    const DownloadResult result =
+        DownloadOnLockedSocket(socket, image, length, block, percent, events);
     ReleaseSocketLock(lock);
     return result;
 }
 
-DWORD ProbeCard(DWORD unit, DWORD* registerBase, const DownloadEvents& events) {
+DownloadResult ProbeCard(DWORD socket, DWORD* registerBase, const DownloadEvents& events) {
     HANDLE lock = nullptr;
-    if (const DWORD error = LockSocket(unit, events, lock); error != 0) {
-        return error;
+    if (DownloadResult locked = LockSocket(socket, events, lock);
+        locked.kind != ResultKind::Written) {
+        return locked;
     }
-    const DWORD result = ProbeLockedSocket(unit, registerBase, events);
+    const DownloadResult result = ProbeLockedSocket(socket, registerBase, events);
     ReleaseSocketLock(lock);
     return result;
 }
 
-DWORD DownloadImage(HWND owner, const BYTE* image, DWORD length, DWORD block,
-                    std::atomic<LONG>* percent) {
+DownloadResult RunDialogDownload(HWND owner, const BYTE* image, DWORD length, DWORD block,
+                                 std::atomic<LONG>* percent) {
     DownloadEvents events;
     events.context = owner;
     events.handOver = PostWmAppToOwner;
     events.failed = ShowFailureBox;
     return RunDownload(DEVICE_UNIT, image, length, block, percent, events);
+}
+
+DWORD DownloadImage(HWND owner, const BYTE* image, DWORD length, DWORD block,
+                    std::atomic<LONG>* percent) {
+    return RunDialogDownload(owner, image, length, block, percent).code;
 }

@@ -4,7 +4,7 @@
 
 #include "cardlink/driver_requests.h"
 
-DWORD AcquireSocketLock(DWORD unit, HANDLE* lock) {
+SocketLockResult AcquireSocketLock(DWORD unit, HANDLE* lock) {
     char name[64];
     std::snprintf(name, sizeof name, SOCKET_LOCK_NAME_FORMAT, static_cast<unsigned>(unit));
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
@@ -12,20 +12,21 @@ DWORD AcquireSocketLock(DWORD unit, HANDLE* lock) {
         const DWORD error = LastRequestError();
         // A lock made by another user's program exists, and is not ours to open: that program
         // is using the socket.
-        return error == ERROR_ACCESS_DENIED ? ERR_SOCKET_IN_USE : error;
+        if (error == ERROR_ACCESS_DENIED) return {SocketLockStatus::InUse, 0};
+        return {SocketLockStatus::Failed, error};
     }
     switch (WaitForSingleObject(mutex, 0)) {
         case WAIT_OBJECT_0:
         case WAIT_ABANDONED:  // its holder ended without releasing it: the socket is free
             *lock = mutex;
-            return 0;
+            return {SocketLockStatus::Held, 0};
         case WAIT_TIMEOUT:
             CloseHandle(mutex);
-            return ERR_SOCKET_IN_USE;
+            return {SocketLockStatus::InUse, 0};
         default: {
             const DWORD error = LastRequestError();
             CloseHandle(mutex);
-            return error;
+            return {SocketLockStatus::Failed, error};
         }
     }
 }

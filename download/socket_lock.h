@@ -6,17 +6,24 @@
 
 #include <windows.h>
 
-// Another program (or another thread of this one) holds the socket's lock (ERROR_BUSY).
-inline constexpr DWORD ERR_SOCKET_IN_USE = 0xAA;
+enum class SocketLockStatus {
+    Held,    // the calling thread now holds it (also when its last holder ended without
+             // releasing it)
+    InUse,   // another program, or another thread of this one, holds it
+    Failed,  // the lock could not be made or waited for
+};
+
+struct SocketLockResult {
+    SocketLockStatus status;
+    DWORD error;  // the Windows error code when Failed, else 0
+};
 
 // The lock's name for socket `unit`, in the Global\ namespace that every session of the machine
 // shares, so that a program in another user's session is kept out as well.
 inline constexpr const char* SOCKET_LOCK_NAME_FORMAT = "Global\\DuvoPcmciaSocket%u";
 
-// Takes the lock of socket `unit` without waiting. 0 with `*lock` set when the calling thread
-// now holds it (also when its last holder ended without releasing it); ERR_SOCKET_IN_USE when
-// someone else holds it; otherwise the Windows error code of the failure.
-DWORD AcquireSocketLock(DWORD unit, HANDLE* lock);
+// Takes the lock of socket `unit` without waiting; `*lock` is set when it is Held.
+SocketLockResult AcquireSocketLock(DWORD unit, HANDLE* lock);
 
 // Releases a lock taken by AcquireSocketLock on the same thread.
 void ReleaseSocketLock(HANDLE lock);

@@ -90,8 +90,9 @@ int RunGangMember(const Options& options, CBlockLog& log) {
     std::vector<PlannedBlock> plan;
     std::string error;
     if (!ReadGangPlan(&plan, &error)) return Refuse(error);
-    const WriteSettings settings{options.slot, options.quiet, false,
-                                 options.gangMember == GangMember::Live};
+    const WriteSettings settings{.socket = options.slot,
+                                 .quiet = options.quiet,
+                                 .everyPercent = options.gangMember == GangMember::Live};
     const int exitCode = WriteBlocks(settings, plan, log);
     NoteRunFinished();
     return exitCode;
@@ -103,13 +104,11 @@ int Run(const std::vector<std::string>& args) {
     if (!ParseArguments(args, &options, &error)) return Refuse(error);
     switch (options.action) {
         case Action::Help:
-            WriteText(StdStream::Out, HELP_TEXT);
-            return EXIT_ALL_WRITTEN;
+            return WriteText(StdStream::Out, HELP_TEXT) ? EXIT_ALL_WRITTEN : EXIT_OUTPUT_FAILED;
         case Action::Version:
-            WriteText(StdStream::Out, VERSION_TEXT);
-            return EXIT_ALL_WRITTEN;
+            return WriteText(StdStream::Out, VERSION_TEXT) ? EXIT_ALL_WRITTEN : EXIT_OUTPUT_FAILED;
         case Action::Probe:
-            return ProbeSlot(options.slot);
+            return ProbeSocket(options.slot);
         case Action::Write:
             break;
     }
@@ -138,7 +137,8 @@ int Run(const std::vector<std::string>& args) {
     }
     int exitCode = EXIT_ALL_WRITTEN;
     if (options.slots.empty()) {
-        const WriteSettings settings{options.slot, options.quiet, IsConsole(StdStream::Err)};
+        const WriteSettings settings{
+            .socket = options.slot, .quiet = options.quiet, .console = IsConsole(StdStream::Err)};
         exitCode = WriteBlocks(settings, plan, log);
     } else {
         exitCode = WriteGang(options, plan, log);

@@ -3,6 +3,8 @@
 
 #include "app/duvoload/gang/gang_protocol.h"
 #include "app/duvoload/gang/gang_report.h"
+#include "app/duvoload/gang/member_command.h"
+#include "app/duvoload/gang/member_lines.h"
 #include "app/duvoload/plan/options.h"
 #include "app/duvoload/record/outcome.h"
 #include "app/duvoload/plan/sha256.h"
@@ -64,6 +66,8 @@ TEST(GangReport, TheFirstSocketOfTheListThatDidNotWriteEverythingDecides) {
     EXPECT_EQ(GangExitCode({0, 0, 0, 0}), EXIT_ALL_WRITTEN);
     EXPECT_EQ(GangExitCode({0, EXIT_SOCKET_IN_USE, EXIT_NO_CARD, 0}), EXIT_SOCKET_IN_USE);
     EXPECT_EQ(GangExitCode({EXIT_INTERRUPTED, EXIT_DOWNLOAD_FAILED}), EXIT_INTERRUPTED);
+    // --slots 0,5: socket 0 failed, socket 5 is empty; socket 0 is to blame.
+    EXPECT_EQ(GangExitCode({EXIT_DOWNLOAD_FAILED, EXIT_NO_CARD}), EXIT_DOWNLOAD_FAILED);
     EXPECT_EQ(GangSummaryLine({0, 1, 2, 3}, {0, 1, 0, 0}),
               "3 of 4 sockets written (socket 0: 0, socket 1: 1, socket 2: 0, socket 3: 0)");
     EXPECT_EQ(GangSummaryLine({5, 2}, {3, 5}), "0 of 2 sockets written (socket 5: 3, socket 2: 5)");
@@ -106,27 +110,114 @@ TEST(GangProtocol, APlanReachesEachSocketAsItWasChecked) {
     EXPECT_FALSE(DecodeGangPlan(data + "x", &decoded, &error));
 }
 
-TEST(GangProtocol, EachLineOfASocketKeepsWhereItBelongs) {
+TEST(GangProtocol, AnImageOfSixDigitsOfBytesReachesItsSocket) {
+    const std::vector<PlannedBlock> plan = {Planned(3, "Z:\\big.bin", std::string(100000, 'x'))};
+    std::vector<PlannedBlock> decoded;
+    std::string error;
+    ASSERT_TRUE(DecodeGangPlan(EncodeGangPlan(plan), &decoded, &error)) << error;
+    ASSERT_EQ(decoded.size(), 1u);
+    EXPECT_EQ(decoded[0].image.bytes.size(), 100000u);
+}
+
+TEST(MemberLines, ARecordComesBackFieldForFieldWhateverItsTextsHold) {
+    BlockRecord record;
+    record.socket = 5;
+    record.block = 3;
+    record.file = "C:\\a\tb\\n\r\n\xce\xa9.bin";
+    record.bytes = 100000;
+    record.sha256 = std::string(64, 'a');
+    record.status = BlockStatus::Failed;
+    record.kind = ResultKind::SystemError;
+    record.code = 170;
+    record.message = "block 4: Duvo5 failed [000000AA]";
+    record.time = "2026-12-08T06:17:03+01:00";
+    record.seconds = 1.25;
+    const std::string line = EncodeRecordLine(record);
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    const DecodedMemberLine decoded = DecodeMemberLine(line);
+    ASSERT_EQ(decoded.kind, MemberLine::Record);
+    const BlockRecord& back = decoded.record;
+    EXPECT_EQ(back.socket, 5u);
+    EXPECT_EQ(back.block, 3);
+    EXPECT_EQ(back.file, record.file);
+    EXPECT_EQ(back.bytes, 100000u);
+    EXPECT_EQ(back.sha256, record.sha256);
+    EXPECT_EQ(back.status, BlockStatus::Failed);
+    EXPECT_EQ(back.kind, ResultKind::SystemError);
+    EXPECT_EQ(back.code, 170u);
+    EXPECT_EQ(back.message, record.message);
+    EXPECT_EQ(back.time, record.time);
+    EXPECT_EQ(back.seconds, 1.25);
+}
+
+// Only a record counts as a block reported: a message or a progress line that reads like a
+// result line (any wording) is shown as text and counts for nothing.
+TEST(MemberLines, OnlyARecordReportsABlock) {
     const struct {
+        std::string line;
         MemberLine kind;
         const char* text;
-    } lines[] = {{MemberLine::Result, "block 3: written 20000 bytes in 1.20 s (16.28 KB/s)"},
-                 {MemberLine::Message, "Duvo1 not respond [87025353]"},
-                 {MemberLine::Progress, "block 3: sending 40% (8192 of 20000 bytes, 3.10 KB/s)"},
-                 {MemberLine::Result, ""}};
-    for (const auto& line : lines) {
-        std::string text;
-        EXPECT_EQ(UntagMemberLine(TagMemberLine(line.kind, line.text), &text), line.kind);
-        EXPECT_EQ(text, line.text);
+    } cases[] = {
+        {EncodeTextLine(MemberLine::Message, "block 3: written"), MemberLine::Message,
+         "block 3: written"},
+        {EncodeTextLine(MemberLine::Progress, "block 3: sending 40%"), MemberLine::Progress,
+         "block 3: sending 40%"},
+        {EncodeTextLine(MemberLine::Message, "a \\ and a\ttab"), MemberLine::Message,
+         "a \\ and a\ttab"},
+        {"block 3: written 1 bytes", MemberLine::Message, "block 3: written 1 bytes"},
+        {"R block 3: written", MemberLine::Message, "R block 3: written"},
+        {"M a \\q", MemberLine::Message, "M a \\q"},
+    };
+    for (const auto& c : cases) {
+        const DecodedMemberLine decoded = DecodeMemberLine(c.line);
+        EXPECT_EQ(decoded.kind, c.kind) << c.line;
+        EXPECT_EQ(decoded.text, c.text) << c.line;
     }
-    std::string text;
-    EXPECT_EQ(UntagMemberLine("a stray line", &text), MemberLine::Message);
-    EXPECT_EQ(text, "a stray line");
-    // The parent counts the blocks a socket reported by their result lines.
-    EXPECT_EQ(ResultLineBlock("block 14: failed [87025353] Duvo1 not respond"), 14);
-    EXPECT_EQ(ResultLineBlock("block 3: not attempted"), 3);
-    EXPECT_EQ(ResultLineBlock("blocks: 3"), 0);
-    EXPECT_EQ(ResultLineBlock("block 123: written"), 0);
+}
+
+// The parent's view of a socket's process that has ended: its code, whether it reported every
+// block, whether the parent could keep the records it added.
+TEST(GangReport, ASocketsCodeFromHowItsProcessEnded) {
+    const struct {
+        unsigned long processCode;
+        bool everyBlockReported;
+        bool recordsKept;
+        int exitCode;
+    } cases[] = {
+        {0, true, true, 0},
+        {3, true, true, 3},
+        {130, true, true, 130},
+        {2, false, true, 2},  // refused its plan: no block taken up
+        {0, false, true, 1},  // Wine's code for a killed process
+        {0xC0000005, true, true, 1},
+        {0xC0000005, false, false, 1},  // dead, and its blocks' records lost: still 1
+        {0, true, false, 4},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SocketExitCode(c.processCode, c.everyBlockReported, c.recordsKept), c.exitCode)
+            << c.processCode << " " << c.everyBlockReported << c.recordsKept;
+    }
+}
+
+TEST(GangReport, ASocketsOwnLinesNameIt) {
+    EXPECT_EQ(GangMessageLine(5, "duvoload: hint: no card driver answers"),
+              "duvoload: socket 5: hint: no card driver answers");
+    EXPECT_EQ(GangMessageLine(5, "Duvo5 not respond [87025353]"), "Duvo5 not respond [87025353]");
+    BlockRecord record;
+    record.socket = 2;
+    record.block = 4;
+    EXPECT_EQ(GangResultLine(record), "socket 2 block 4: not attempted");
+}
+
+TEST(GangReport, EverySocketsProcessSharesTheRunsOptions) {
+    Options options;
+    EXPECT_EQ(MemberCommandLine(u"C:\\duvoload.exe", options, 5, true),
+              u"C:\\duvoload.exe --slot 5 --gang-member live");
+    options.quiet = true;
+    options.logPath = "C:\\a b\\f.log";
+    EXPECT_EQ(MemberCommandLine(u"C:\\p q\\duvoload.exe", options, 0, false),
+              u"\"C:\\p q\\duvoload.exe\" --slot 0 --gang-member plain --quiet --log \"C:\\a "
+              u"b\\f.log\"");
 }
 
 }  // namespace

@@ -3,56 +3,137 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <vector>
+
 #include "app/duvoload/console/progress_text.h"
+#include "app/duvoload/write/write_order.h"
 
 namespace {
 
-TEST(Outcome, ExitCodeOfAFailure) {
-    EXPECT_EQ(ExitCodeForFailure(0xFFFFFFFF), 3);
-    EXPECT_EQ(ExitCodeForFailure(1223), 130);
-    EXPECT_EQ(ExitCodeForFailure(0x87025353), 1);
-    EXPECT_EQ(ExitCodeForFailure(0x05419368), 1);
-    EXPECT_EQ(ExitCodeForFailure(21), 1);
-    EXPECT_EQ(ExitCodeForFailure(0xAA), 5);
+// The guide's table of results, row by row: the result, every code shown with it, its exit code.
+struct GuideRow {
+    std::string result;
+    std::vector<std::uint32_t> codes;
+    int exitCode = -1;  // -1: none (not attempted)
+};
+
+std::vector<std::string> Cells(const std::string& row) {
+    std::vector<std::string> cells;
+    std::stringstream stream(row.substr(1));
+    std::string cell;
+    while (std::getline(stream, cell, '|')) {
+        const std::size_t first = cell.find_first_not_of(' ');
+        cells.push_back(first == std::string::npos
+                            ? ""
+                            : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+    }
+    return cells;
+}
+
+std::vector<GuideRow> GuideResultsTable() {
+    std::ifstream guide(DUVO_GUIDE_PATH);
+    std::vector<GuideRow> rows;
+    std::string line;
+    bool inTable = false;
+    while (std::getline(guide, line)) {
+        if (line.rfind("| Result | Code shown |", 0) == 0) {
+            inTable = true;
+            std::getline(guide, line);  // the separator row
+            continue;
+        }
+        if (!inTable) continue;
+        if (line.empty() || line[0] != '|') break;
+        const std::vector<std::string> cells = Cells(line);
+        GuideRow row;
+        row.result = cells.at(0);
+        for (std::size_t at = cells.at(1).find('`'); at != std::string::npos;
+             at = cells[1].find('`', cells[1].find('`', at + 1) + 1)) {
+            row.codes.push_back(
+                static_cast<std::uint32_t>(std::stoul(cells[1].substr(at + 1, 8), nullptr, 16)));
+        }
+        if (!cells.at(3).empty()) row.exitCode = std::stoi(cells[3]);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// A one-block run whose block ends as `record` says: its exit code.
+int ExitCodeOfRun(const BlockRecord& record) {
+    WriteSteps steps;
+    steps.write = [&](std::size_t) { return record; };
+    steps.stopRequested = [] { return false; };
+    steps.report = [](std::size_t, const BlockRecord&) { return true; };
+    return WriteInOrder({BlockRecord{}}, steps);
+}
+
+// Each result of the guide, with every code the guide shows for it, ends a run with the guide's
+// exit code: the code's number never decides (000000AA is a driver's failure and a socket in use).
+TEST(Outcome, TheExitCodeOfEveryResultIsTheGuides) {
+    const std::map<std::string, ResultKind> kinds = {
+        {"written", ResultKind::Written},
+        {"the card's own failure", ResultKind::CardFailed},
+        {"a system or driver error", ResultKind::SystemError},
+        {"no device", ResultKind::NoDevice},
+        {"socket in use", ResultKind::SocketInUse},
+        {"abandoned", ResultKind::Abandoned},
+    };
+    const std::vector<GuideRow> rows = GuideResultsTable();
+    ASSERT_EQ(rows.size(), kinds.size() + 1) << "the guide's table of results, not attempted last";
+    for (const GuideRow& row : rows) {
+        SCOPED_TRACE(row.result);
+        if (row.result == "not attempted") {
+            EXPECT_EQ(row.exitCode, -1);
+            continue;
+        }
+        ASSERT_EQ(kinds.count(row.result), 1u);
+        BlockRecord record;
+        record.kind = kinds.at(row.result);
+        record.status =
+            record.kind == ResultKind::Written ? BlockStatus::Written : BlockStatus::Failed;
+        std::vector<std::uint32_t> codes = row.codes;
+        if (codes.empty()) codes.push_back(0);
+        for (std::uint32_t code : codes) {
+            record.code = code;
+            EXPECT_EQ(ExitCodeOfRun(record), row.exitCode) << std::hex << code;
+        }
+    }
+}
+
+BlockRecord Record(int block, BlockStatus status, std::uint32_t bytes, double seconds,
+                   std::uint32_t code, const std::string& message, const std::string& time) {
+    return BlockRecord{
+        .socket = 1,
+        .block = block,
+        .file = std::string(1, 'p'),
+        .bytes = bytes,
+        .sha256 = std::string(1, 'h'),
+        .status = status,
+        .kind = status == BlockStatus::Written ? ResultKind::Written : ResultKind::CardFailed,
+        .code = code,
+        .message = message,
+        .time = time,
+        .seconds = seconds};
 }
 
 TEST(Outcome, ResultAndLogLines) {
-    const BlockOutcome written{3, BlockStatus::Written, 1024, 0.5, 0, "", "T3"};
-    const BlockOutcome failed{
-        4, BlockStatus::Failed, 1000, 1.25, 0x87025353, "Duvo1 not respond [87025353]", "T4"};
-    const BlockOutcome skipped{5, BlockStatus::NotAttempted, 77, 0, 0, "", ""};
+    BlockRecord written = Record(3, BlockStatus::Written, 1024, 0.5, 0, "", "T3");
+    const BlockRecord failed = Record(4, BlockStatus::Failed, 1000, 1.25, 0x87025353,
+                                      "Duvo1 not respond [87025353]", "T4");
+    BlockRecord skipped = Record(5, BlockStatus::NotAttempted, 77, 0, 0, "", "T");
     EXPECT_EQ(ResultLine(written), "block 3: written 1024 bytes in 0.50 s (2.00 KB/s)");
     EXPECT_EQ(ResultLine(failed), "block 4: failed [87025353] Duvo1 not respond");
     EXPECT_EQ(ResultLine(skipped), "block 5: not attempted");
-    EXPECT_EQ(LogLine("T", 1, "C:\\a b.bin", "ab12", written),
-              "T3\t1\t3\tC:\\a b.bin\t1024\tab12\twritten\t0.50");
-    EXPECT_EQ(LogLine("T", 0, "p", "h", failed), "T4\t0\t4\tp\t1000\th\tfailed 87025353\t1.25");
-    EXPECT_EQ(LogLine("T", 0, "p", "h", skipped), "T\t0\t5\tp\t77\th\tnot attempted\t0.00");
+    written.file = "C:\\a b.bin";
+    written.sha256 = "ab12";
+    EXPECT_EQ(LogLine(written), "T3\t1\t3\tC:\\a b.bin\t1024\tab12\twritten\t0.50");
+    EXPECT_EQ(LogLine(failed), "T4\t1\t4\tp\t1000\th\tfailed 87025353\t1.25");
+    EXPECT_EQ(LogLine(skipped), "T\t1\t5\tp\t77\th\tnot attempted\t0.00");
     // A tab or an escape in a path cannot split the line's fields or reach a terminal raw.
-    EXPECT_EQ(LogLine("T", 0, "a\tb\x1B[2J.bin", "h", skipped),
-              "T\t0\t5\ta\\x09b\\x1B[2J.bin\t77\th\tnot attempted\t0.00");
-}
-
-// One code per line: the code of the text's end is the one in front.
-TEST(Outcome, AFailedBlocksLineCarriesOneCode) {
-    const struct {
-        std::uint32_t code;
-        const char* text;
-        const char* line;
-    } cases[] = {
-        {0xFFFFFFFF, "Duvo0 open failed [00000002]",
-         "block 2: failed [FFFFFFFF] Duvo0 open failed"},
-        {0xAA, "Duvo3 is in use by another program [000000AA]",
-         "block 2: failed [000000AA] Duvo3 is in use by another program"},
-        {1223, "Duvo0 download cancelled [000004C7]",
-         "block 2: failed [000004C7] Duvo0 download cancelled"},
-        {21, "Duvo0 failed [00000015]", "block 2: failed [00000015] Duvo0 failed"},
-        {7, "no code [here]", "block 2: failed [00000007] no code [here]"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ResultLine(BlockOutcome{2, BlockStatus::Failed, 1, 0, c.code, c.text, "T"}),
-                  c.line);
-    }
+    skipped.file = "a\tb\x1B[2J.bin";
+    EXPECT_EQ(LogLine(skipped), "T\t1\t5\ta\\x09b\\x1B[2J.bin\t77\th\tnot attempted\t0.00");
 }
 
 TEST(Outcome, RefusedLinesAndTheTimeWithItsOffset) {

@@ -29,6 +29,7 @@ struct Recorder {
     std::vector<Event> events;
     std::string failureText;
     DWORD failureResult = 0;
+    ResultKind failureKind = ResultKind::Written;
     std::size_t openAtFailure = 0;
     int abandonAfterAsks = -1;  // -1 never
     int asks = 0;
@@ -41,11 +42,12 @@ struct Recorder {
                 {p.phase == DownloadPhase::Sending ? 'S' : 'P', p.percent, p.bytes});
         };
         e.handOver = [](void* c) { static_cast<Recorder*>(c)->events.push_back({'H', 0, 0}); };
-        e.failed = [](void* c, const char* text, DWORD result) {
+        e.failed = [](void* c, const DownloadResult& result) {
             auto* r = static_cast<Recorder*>(c);
             r->events.push_back({'F', 0, 0});
-            r->failureText = text;
-            r->failureResult = result;
+            r->failureText = result.message;
+            r->failureResult = result.code;
+            r->failureKind = result.kind;
             r->openAtFailure = win32_standin::OpenHandleCount();
         };
         e.abandon = [](void* c) {
@@ -71,7 +73,7 @@ class RunDownloadTest : public ::testing::Test {
         config.programmingTimeMs = 0;
     }
 
-    DWORD Run(DWORD unit, std::size_t length, DWORD block) {
+    DownloadResult Run(DWORD unit, std::size_t length, DWORD block) {
         image.assign(length, 0);
         for (std::size_t i = 0; i < length; ++i) {
             image[i] = static_cast<BYTE>(i * 7 + 3);
@@ -99,7 +101,7 @@ class RunDownloadTest : public ::testing::Test {
 
 TEST_F(RunDownloadTest, ASocketsCardIsWrittenAndTheEventsFollowBothPhases) {
     virtualcard::NativeHost card(config, kSocket3);
-    EXPECT_EQ(0u, Run(3, 300, 9));
+    EXPECT_EQ(ResultKind::Written, Run(3, 300, 9).kind);
     ExpectOneOpenAndClose(kSocket3);
     ASSERT_EQ(384u, card.BlockLength(9));
     EXPECT_TRUE(std::equal(image.begin(), image.end(), card.Block(9).begin()));
@@ -127,16 +129,24 @@ TEST_F(RunDownloadTest, FailuresNameTheSocketAndAreReportedOnceWithTheDeviceOpen
         void (*apply)(virtualcard::FaultPlan&);
         const char* text;
         DWORD result;
+        ResultKind kind;
     };
+    constexpr ResultKind kSystem = ResultKind::SystemError;
     const Case cases[] = {
         {"information", [](auto& f) { f.failRequestIndex = 0, f.failError = 21; },
-         "Duvo3 failed [00000015]\n", 21},
+         "Duvo3 failed [00000015]\n", 21, kSystem},
         {"initialisation", [](auto& f) { f.failRequestIndex = 1, f.failError = 1117; },
-         "Duvo3 failed to intialize [0000045D]\n", 1117},
+         "Duvo3 failed to intialize [0000045D]\n", 1117, kSystem},
+        // A driver's ERROR_BUSY and ERROR_CANCELLED are the driver's failures, whatever else
+        // those numbers stand for.
+        {"information busy", [](auto& f) { f.failRequestIndex = 0, f.failError = 170; },
+         "Duvo3 failed [000000AA]\n", 170, kSystem},
+        {"initialisation cancelled", [](auto& f) { f.failRequestIndex = 1, f.failError = 1223; },
+         "Duvo3 failed to intialize [000004C7]\n", 1223, kSystem},
         {"no ready reply", [](auto& f) { f.requestReply = ReplyFault::kSilent; },
-         "Duvo3 not respond [05419368]\n", ERR_NO_READY_REPLY},
+         "Duvo3 not respond [05419368]\n", ERR_NO_READY_REPLY, ResultKind::CardFailed},
         {"flash never done", [](auto& f) { f.flash = FlashFault::kNever; },
-         "Duvo3 not respond [87025353]\n", ERR_TRANSFER_FAILED},
+         "Duvo3 not respond [87025353]\n", ERR_TRANSFER_FAILED, ResultKind::CardFailed},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -145,9 +155,13 @@ TEST_F(RunDownloadTest, FailuresNameTheSocketAndAreReportedOnceWithTheDeviceOpen
         virtualcard::CardConfig faulty = config;
         c.apply(faulty.faults);
         virtualcard::NativeHost card(faulty, kSocket3);
-        EXPECT_EQ(c.result, Run(3, 200, 4));
+        const DownloadResult result = Run(3, 200, 4);
+        EXPECT_EQ(c.result, result.code);
+        EXPECT_EQ(c.kind, result.kind);
+        EXPECT_EQ(c.text, std::string(result.message));
         EXPECT_EQ(c.text, recorder.failureText);
         EXPECT_EQ(c.result, recorder.failureResult);
+        EXPECT_EQ(c.kind, recorder.failureKind);
         EXPECT_EQ(1u, recorder.openAtFailure);
         const std::string kinds = recorder.Kinds();
         EXPECT_EQ(kinds.size() - 1, kinds.find('F'));
@@ -158,7 +172,9 @@ TEST_F(RunDownloadTest, FailuresNameTheSocketAndAreReportedOnceWithTheDeviceOpen
     // No card in the socket at all: the open fails, and there is nothing to close.
     win32_standin::Reset();
     recorder = {};
-    EXPECT_EQ(ERR_OPEN_FAILED, Run(5, 10, 2));
+    const DownloadResult noCard = Run(5, 10, 2);
+    EXPECT_EQ(ERR_OPEN_FAILED, noCard.code);
+    EXPECT_EQ(ResultKind::NoDevice, noCard.kind);
     EXPECT_EQ("Duvo5 open failed [00000002]\n", recorder.failureText);
     EXPECT_STREQ("\\\\.\\duvo5", win32_standin::CreateFileCalls()[0].path);
     EXPECT_TRUE(win32_standin::CloseHandleCalls().empty());
@@ -187,7 +203,9 @@ TEST_F(RunDownloadTest, AnAbandonedDownloadStopsWhereItIsAndIsNeverTakenForWritt
         virtualcard::CardConfig cfg = config;
         cfg.faults.flash = c.flash;
         virtualcard::NativeHost card(cfg, kSocket3, 1u << 16);
-        EXPECT_EQ(ERR_DOWNLOAD_CANCELLED, Run(3, 300, 6));
+        const DownloadResult result = Run(3, 300, 6);
+        EXPECT_EQ(ERR_DOWNLOAD_CANCELLED, result.code);
+        EXPECT_EQ(ResultKind::Abandoned, result.kind);
         EXPECT_EQ("Duvo3 download cancelled [000004C7]\n", recorder.failureText);
         EXPECT_EQ(c.kinds, recorder.Kinds());
         ExpectOneOpenAndClose(kSocket3);
@@ -199,7 +217,7 @@ TEST_F(RunDownloadTest, TheProbeReadsTheBaseAndWritesNothing) {
     config.registerBase = 0x1234;
     virtualcard::NativeHost card(config, kSocket3);
     DWORD base = 0;
-    EXPECT_EQ(0u, ProbeCard(3, &base, recorder.Events()));
+    EXPECT_EQ(ResultKind::Written, ProbeCard(3, &base, recorder.Events()).kind);
     EXPECT_EQ(0x1234u, base);
     ExpectOneOpenAndClose(kSocket3);
     EXPECT_TRUE(recorder.events.empty());
@@ -207,7 +225,7 @@ TEST_F(RunDownloadTest, TheProbeReadsTheBaseAndWritesNothing) {
 
     win32_standin::Reset();
     base = 77;
-    EXPECT_EQ(ERR_OPEN_FAILED, ProbeCard(4, &base, recorder.Events()));
+    EXPECT_EQ(ResultKind::NoDevice, ProbeCard(4, &base, recorder.Events()).kind);
     EXPECT_EQ("Duvo4 open failed [00000002]\n", recorder.failureText);
     EXPECT_EQ(77u, base);
 }

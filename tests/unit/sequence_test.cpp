@@ -26,7 +26,6 @@ class SequenceTest : public CardTest {
         EXPECT_STREQ("Update", boxes[0].caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes[0].style);
         EXPECT_EQ(0x10u, boxes[0].style);
-        EXPECT_STREQ(g_errorText, boxes[0].text);
         return boxes[0].text;
     }
 
@@ -80,13 +79,20 @@ struct Failure {
     const char* text;
     DWORD result;
     bool percentTouched;
+    ResultKind kind = ResultKind::CardFailed;
 };
 
 const Failure kFailures[] = {
     {"card information request fails", [](auto& f) { f.failRequestIndex = 0, f.failError = 21; },
-     "Duvo0 failed [00000015]\n", 21, false},
+     "Duvo0 failed [00000015]\n", 21, false, ResultKind::SystemError},
     {"hardware initialisation fails", [](auto& f) { f.failRequestIndex = 1, f.failError = 1117; },
-     "Duvo0 failed to intialize [0000045D]\n", 1117, false},
+     "Duvo0 failed to intialize [0000045D]\n", 1117, false, ResultKind::SystemError},
+    // ERROR_BUSY and ERROR_CANCELLED from the driver are its failures like any other code.
+    {"card information busy", [](auto& f) { f.failRequestIndex = 0, f.failError = 170; },
+     "Duvo0 failed [000000AA]\n", 170, false, ResultKind::SystemError},
+    {"hardware initialisation cancelled",
+     [](auto& f) { f.failRequestIndex = 1, f.failError = 1223; },
+     "Duvo0 failed to intialize [000004C7]\n", 1223, false, ResultKind::SystemError},
     {"no ready reply", [](auto& f) { f.requestReply = ReplyFault::kSilent; },
      "Duvo0 not respond [05419368]\n", ERR_NO_READY_REPLY, false},
     {"host packets refused", [](auto& f) { f.refuseHostPackets = true; },
@@ -119,8 +125,11 @@ TEST_F(SequenceTest, EveryFailureIsShownOnceAndReturnsItsCode) {
         virtualcard::NativeHost card(config, "\\\\.\\duvo0");
         std::atomic<LONG> progress{kUntouched};
         const auto image = Image(1000);
-        EXPECT_EQ(failure.result, DownloadImage(kOwner, image.data(), 1000, 3, &progress));
+        const DownloadResult result = RunDialogDownload(kOwner, image.data(), 1000, 3, &progress);
+        EXPECT_EQ(failure.result, result.code);
+        EXPECT_EQ(failure.kind, result.kind);
         EXPECT_EQ(failure.text, OnlyMessage());
+        EXPECT_EQ(failure.text, std::string(result.message));
         ExpectDeviceClosedOnce();
         EXPECT_EQ(failure.percentTouched, progress.load() != kUntouched);
         for (std::uint32_t block = 0; block < virtualcard::kBlockCount; ++block) {

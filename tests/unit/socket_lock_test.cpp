@@ -9,6 +9,7 @@
 
 #include "download/packets.h"
 #include "download/sequence.h"
+#include "download/socket_lock.h"
 #include "virtualcard/native_host.h"
 #include "win32_standin/standin.h"
 
@@ -23,6 +24,7 @@ constexpr const char* kLock1 = "Global\\DuvoPcmciaSocket1";
 struct Seen {
     std::string failureText;
     DWORD failureResult = 0;
+    ResultKind failureKind = ResultKind::Written;
     bool lockHeldAtFailure = false;
     bool deviceOpenAtFailure = false;
     bool lockHeldWhileSending = false;
@@ -33,10 +35,11 @@ struct Seen {
         e.progress = [](void* c, const DownloadProgress&) {
             static_cast<Seen*>(c)->lockHeldWhileSending = win32_standin::MutexOwnedHere(kLock0);
         };
-        e.failed = [](void* c, const char* text, DWORD result) {
+        e.failed = [](void* c, const DownloadResult& result) {
             auto* seen = static_cast<Seen*>(c);
-            seen->failureText = text;
-            seen->failureResult = result;
+            seen->failureText = result.message;
+            seen->failureResult = result.code;
+            seen->failureKind = result.kind;
             seen->lockHeldAtFailure = win32_standin::MutexOwnedHere(kLock0);
             seen->deviceOpenAtFailure = win32_standin::OpenHandleCount() == 1;
         };
@@ -57,7 +60,8 @@ class SocketLockTest : public ::testing::Test {
         const std::vector<BYTE> image(300, 0x5A);
         std::atomic<LONG> percent{0};
         return RunDownload(unit, image.data(), static_cast<DWORD>(image.size()), 6, &percent,
-                           seen.Events());
+                           seen.Events())
+            .code;
     }
 
     // Nothing of this program holds the lock or a handle to it any more.
@@ -98,8 +102,9 @@ TEST_F(SocketLockTest, ASocketInUseIsRefusedWithoutOpeningTheDevice) {
         EXPECT_EQ(0xAAu, Download());
         EXPECT_EQ("Duvo0 is in use by another program [000000AA]\n", seen.failureText);
         EXPECT_EQ(0xAAu, seen.failureResult);
+        EXPECT_EQ(ResultKind::SocketInUse, seen.failureKind);
         DWORD base = 7;
-        EXPECT_EQ(0xAAu, ProbeCard(0, &base, seen.Events()));
+        EXPECT_EQ(ResultKind::SocketInUse, ProbeCard(0, &base, seen.Events()).kind);
         EXPECT_EQ(7u, base);
         EXPECT_TRUE(win32_standin::CreateFileCalls().empty());
         EXPECT_EQ(0u, card.counters().requests);
@@ -133,7 +138,7 @@ TEST_F(SocketLockTest, EachSocketHasALockOfItsOwn) {
 TEST_F(SocketLockTest, AnotherThreadOfThisProgramIsKeptOutToo) {
     virtualcard::NativeHost card(config);
     HANDLE lock = nullptr;
-    ASSERT_EQ(0u, AcquireSocketLock(0, &lock));
+    ASSERT_EQ(SocketLockStatus::Held, AcquireSocketLock(0, &lock).status);
     DWORD result = 0;
     std::thread([&] { result = Download(); }).join();
     EXPECT_EQ(0xAAu, result);
@@ -147,6 +152,7 @@ TEST_F(SocketLockTest, ALockThatCannotBeMadeIsReportedWithItsCode) {
     win32_standin::SetMutexElsewhere(kLock0, MutexElsewhere::OtherKind);
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), Download());
     EXPECT_EQ("Duvo0 cannot be locked [00000006]\n", seen.failureText);
+    EXPECT_EQ(ResultKind::SystemError, seen.failureKind);
     EXPECT_TRUE(win32_standin::CreateFileCalls().empty());
 }
 

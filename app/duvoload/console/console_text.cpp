@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/duvoload/console/system_message.h"
 #include "app/duvoload/console/unicode_text.h"
 
 namespace {
@@ -36,21 +37,26 @@ struct LiveLines {
 LiveLines g_live;
 
 OutputSink g_sink = nullptr;
+bool g_outputFailed = false;
 
 HANDLE HandleOf(StdStream stream) {
     return GetStdHandle(stream == StdStream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
-void WriteBytes(HANDLE handle, const std::string& bytes) {
+bool WriteBytes(HANDLE handle, const std::string& bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
         DWORD written = 0;
         if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                       &written, nullptr) ||
-            written == 0) {
-            return;
+                       &written, nullptr)) {
+            return false;
+        }
+        if (written == 0) {
+            SetLastError(ERROR_HANDLE_DISK_FULL);
+            return false;
         }
         done += written;
     }
+    return true;
 }
 
 bool IsConsoleHandle(HANDLE handle) {
@@ -68,10 +74,11 @@ std::string WithCrLf(const std::string& text) {
     return out;
 }
 
-void WriteConsoleUtf8(HANDLE console, const std::string& utf8) {
+bool WriteConsoleUtf8(HANDLE console, const std::string& utf8) {
     const std::wstring wide = WideFromUtf8(utf8);
     DWORD written = 0;
-    WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                         nullptr) != FALSE;
 }
 
 int ConsoleWidth(HANDLE console) {
@@ -109,42 +116,60 @@ void DrawLiveLines(HANDLE console) {
     g_live.drawn = static_cast<SHORT>(g_live.texts.size());
 }
 
-}  // namespace
-
-void WriteText(StdStream stream, const std::string& text) {
-    const HANDLE handle = HandleOf(stream);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
-    const COutputLock lock;
-    if (g_sink != nullptr) {
-        g_sink(stream, text);
-        return;
-    }
+// Writes `text` to the stream, above the live lines when they stand; false when it failed.
+bool WriteOut(StdStream stream, HANDLE handle, const std::string& text) {
+    if (g_sink != nullptr) return g_sink(stream, text);
     const std::string utf8 = WithCrLf(text);
-    if (IsConsoleHandle(handle)) {
-        if (g_live.drawn == 0) {
-            WriteConsoleUtf8(handle, utf8);
-            return;
-        }
-        // Above the live lines: over them, each line wide enough to wipe what stood there, then
-        // the live lines again below.
-        const HANDLE live = HandleOf(StdStream::Err);
-        const int width = ConsoleWidth(live);
-        GoToLiveTop(live);
-        std::size_t start = 0;
-        while (start < utf8.size()) {
-            std::size_t end = utf8.find("\r\n", start);
-            if (end == std::string::npos) end = utf8.size();
-            WriteConsoleUtf8(handle, Fitted(utf8.substr(start, end - start), width) + "\r\n");
-            start = end + 2;
-        }
-        DrawLiveLines(live);
-        return;
+    if (!IsConsoleHandle(handle)) return WriteBytes(handle, utf8);
+    if (g_live.drawn == 0) return WriteConsoleUtf8(handle, utf8);
+    // Above the live lines: over them, each line wide enough to wipe what stood there, then
+    // the live lines again below.
+    const HANDLE live = HandleOf(StdStream::Err);
+    const int width = ConsoleWidth(live);
+    GoToLiveTop(live);
+    bool written = true;
+    std::size_t start = 0;
+    while (start < utf8.size()) {
+        std::size_t end = utf8.find("\r\n", start);
+        if (end == std::string::npos) end = utf8.size();
+        written =
+            WriteConsoleUtf8(handle, Fitted(utf8.substr(start, end - start), width) + "\r\n") &&
+            written;
+        start = end + 2;
     }
-    WriteBytes(handle, utf8);
+    DrawLiveLines(live);
+    return written;
 }
 
-void WriteLine(StdStream stream, const std::string& utf8) {
-    WriteText(stream, utf8 + "\n");
+// The first lost write, said once on the other stream (when that one fails too, nowhere).
+void ReportLostOutput(StdStream stream, DWORD error) {
+    if (g_outputFailed) return;
+    g_outputFailed = true;
+    const bool out = stream == StdStream::Out;
+    const StdStream other = out ? StdStream::Err : StdStream::Out;
+    const std::string text = std::string("duvoload: cannot write to ") +
+                             (out ? "stdout" : "stderr") + ": " + SystemMessage(error) + "\n";
+    WriteOut(other, HandleOf(other), text);
+}
+
+}  // namespace
+
+bool WriteText(StdStream stream, const std::string& text) {
+    const HANDLE handle = HandleOf(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return true;
+    const COutputLock lock;
+    if (WriteOut(stream, handle, text)) return true;
+    ReportLostOutput(stream, GetLastError());
+    return false;
+}
+
+bool WriteLine(StdStream stream, const std::string& utf8) {
+    return WriteText(stream, utf8 + "\n");
+}
+
+bool OutputFailed() {
+    const COutputLock lock;
+    return g_outputFailed;
 }
 
 bool IsConsole(StdStream stream) {

@@ -12,14 +12,21 @@
 enum class StdStream { Out, Err, Progress };
 
 // From now on every write goes to `sink` instead, under the same lock, whichever stream it was
-// meant for (one socket of a gang run hands all its lines to its parent this way).
-using OutputSink = void (*)(StdStream stream, const std::string& text);
+// meant for (one socket of a gang run hands all its lines to its parent this way). The sink
+// returns false when the text could not be passed on.
+using OutputSink = bool (*)(StdStream stream, const std::string& text);
 void RedirectOutput(OutputSink sink);
 
-void WriteText(StdStream stream, const std::string& utf8);
+// False when the text could not be written whole (a full disk behind a redirect, a pipe whose
+// reader has gone). The first such failure is reported once, with the system's reason, on the
+// other stream if it still works; from then on OutputFailed() is true.
+bool WriteText(StdStream stream, const std::string& utf8);
 
 // WriteText of `utf8` and a line end.
-void WriteLine(StdStream stream, const std::string& utf8);
+bool WriteLine(StdStream stream, const std::string& utf8);
+
+// True once a write to stdout or stderr has failed: the run's record is no longer whole.
+bool OutputFailed();
 
 bool IsConsole(StdStream stream);
 

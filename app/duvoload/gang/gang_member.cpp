@@ -4,28 +4,34 @@
 
 #include "app/duvoload/console/console_text.h"
 #include "app/duvoload/gang/gang_protocol.h"
+#include "app/duvoload/gang/member_lines.h"
+#include "app/duvoload/record/run_record.h"
 
 namespace {
 
-// Bytes to the parent on stdout; a parent that has gone leaves nobody to tell.
-void WriteToParent(const std::string& bytes) {
+// Bytes to the parent on stdout; false when the parent no longer takes them.
+bool WriteToParent(const std::string& bytes) {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     for (std::size_t done = 0; done < bytes.size();) {
         DWORD written = 0;
         if (!WriteFile(out, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
-                       nullptr) ||
-            written == 0) {
-            return;
+                       nullptr)) {
+            return false;
+        }
+        if (written == 0) {
+            SetLastError(ERROR_NO_DATA);
+            return false;
         }
         done += written;
     }
+    return true;
 }
 
-// Each line of `text` tagged by its stream, in one write to stdout.
-void WriteTagged(StdStream stream, const std::string& text) {
-    const MemberLine kind = stream == StdStream::Out        ? MemberLine::Result
-                            : stream == StdStream::Progress ? MemberLine::Progress
-                                                            : MemberLine::Message;
+// Each line of `text` tagged by its stream, in one write to stdout. Blocks' records go by
+// SendRecord; any other stdout line (--probe's) counts as a message.
+bool WriteTagged(StdStream stream, const std::string& text) {
+    const MemberLine kind =
+        stream == StdStream::Progress ? MemberLine::Progress : MemberLine::Message;
     std::string tagged;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -33,16 +39,22 @@ void WriteTagged(StdStream stream, const std::string& text) {
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        tagged += TagMemberLine(kind, line) + "\n";
+        tagged += EncodeTextLine(kind, line) + "\n";
         start = end + 1;
     }
-    WriteToParent(tagged);
+    return WriteToParent(tagged);
+}
+
+// A block's record, as its fields; the parent formats its stdout line.
+bool SendRecord(const BlockRecord& record) {
+    return WriteToParent(EncodeRecordLine(record) + "\n");
 }
 
 }  // namespace
 
 void SendOutputToGang() {
     RedirectOutput(WriteTagged);
+    SendRecordsTo(SendRecord);
 }
 
 bool ReadGangPlan(std::vector<PlannedBlock>* plan, std::string* error) {

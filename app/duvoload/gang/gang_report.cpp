@@ -21,3 +21,36 @@ std::string GangSummaryLine(const std::vector<unsigned>& slots,
     return std::to_string(written) + " of " + std::to_string(slots.size()) + " sockets written (" +
            codes + ")";
 }
+
+bool EndedAbnormally(unsigned long processCode, bool everyBlockReported) {
+    switch (processCode) {
+        case EXIT_USAGE:
+            return false;
+        case EXIT_ALL_WRITTEN:
+        case EXIT_DOWNLOAD_FAILED:
+        case EXIT_NO_CARD:
+        case EXIT_OUTPUT_FAILED:
+        case EXIT_SOCKET_IN_USE:
+        case EXIT_INTERRUPTED:
+            return !everyBlockReported;
+        default:
+            return true;
+    }
+}
+
+int SocketExitCode(unsigned long processCode, bool everyBlockReported, bool recordsKept) {
+    const int code = EndedAbnormally(processCode, everyBlockReported)
+                         ? EXIT_DOWNLOAD_FAILED
+                         : static_cast<int>(processCode);
+    return code == EXIT_ALL_WRITTEN && !recordsKept ? EXIT_OUTPUT_FAILED : code;
+}
+
+std::string GangResultLine(const BlockRecord& record) {
+    return "socket " + std::to_string(record.socket) + " " + ResultLine(record);
+}
+
+std::string GangMessageLine(unsigned socket, const std::string& text) {
+    const std::string program = "duvoload: ";
+    if (text.compare(0, program.size(), program) != 0) return text;
+    return program + "socket " + std::to_string(socket) + ": " + text.substr(program.size());
+}

@@ -6,12 +6,14 @@
 #include <string>
 
 #include "app/duvoload/console/console_text.h"
+#include "app/duvoload/console/system_message.h"
 #include "app/duvoload/gang/gang_protocol.h"
 #include "app/duvoload/gang/gang_report.h"
-#include "app/duvoload/record/local_time.h"
+#include "app/duvoload/gang/member_command.h"
+#include "app/duvoload/gang/member_lines.h"
 #include "app/duvoload/record/outcome.h"
-#include "app/duvoload/console/system_message.h"
-#include "app/duvoload/console/unicode_text.h"
+#include "app/duvoload/record/run_record.h"
+#include "app/duvoload/write/planned_record.h"
 
 namespace {
 
@@ -37,25 +39,6 @@ void SayOfSocket(unsigned socket, const std::string& text) {
     WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket) + ": " + text);
 }
 
-// An argument as the C runtime's command-line parser takes it back, quotes and backslashes
-// included.
-std::wstring Quoted(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(2 * backslashes, L'\\');
-    return quoted + L"\"";
-}
-
 std::wstring ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     while (true) {
@@ -69,41 +52,43 @@ std::wstring ProgramPath() {
     }
 }
 
-std::wstring CommandLine(const std::wstring& program, const Options& options,
-                         const SocketProcess& socket) {
-    std::wstring line = Quoted(program) + L" --slot " + std::to_wstring(socket.socket) +
-                        L" --gang-member " + (socket.live ? L"live" : L"plain");
-    if (options.quiet) line += L" --quiet";
-    if (!options.logPath.empty()) line += L" --log " + Quoted(WideFromUtf8(options.logPath));
-    return line;
-}
-
 // A job that ends every socket's process when the parent ends, however it ends: no socket's
-// download goes on unwatched, with nobody to report it.
-HANDLE KillOnCloseJob() {
+// download goes on unwatched, with nobody to report it. Null, with the system's reason, when the
+// system cannot make one.
+HANDLE KillOnCloseJob(std::string* reason) {
     const HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (job == nullptr) return nullptr;
+    if (job == nullptr) {
+        *reason = SystemMessage(GetLastError());
+        return nullptr;
+    }
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        *reason = SystemMessage(GetLastError());
+        CloseHandle(job);
+        return nullptr;
+    }
     return job;
 }
 
-// Starts the socket's process with its stdin and its stdout/stderr on pipes of ours; false with
-// the system's reason when it cannot be started.
-bool Start(SocketProcess* socket, const std::wstring& commandLine, HANDLE job,
-           std::string* reason) {
+// Starts the socket's process, in `job`, with its stdin and its stdout/stderr on pipes of ours;
+// false with the system's reason when it cannot be started or put in the job (it is then ended
+// before it has run).
+enum class StartResult { Started, NotStarted, NotInJob };
+
+StartResult Start(SocketProcess* socket, const std::wstring& commandLine, HANDLE job,
+                  std::string* reason) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE planRead = nullptr;
     HANDLE outputWrite = nullptr;
     if (!CreatePipe(&planRead, &socket->planWrite, &inherit, 0)) {
         *reason = SystemMessage(GetLastError());
-        return false;
+        return StartResult::NotStarted;
     }
     if (!CreatePipe(&socket->outputRead, &outputWrite, &inherit, 0)) {
         *reason = SystemMessage(GetLastError());
         CloseHandle(planRead);
-        return false;
+        return StartResult::NotStarted;
     }
     SetHandleInformation(socket->planWrite, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(socket->outputRead, HANDLE_FLAG_INHERIT, 0);
@@ -122,36 +107,41 @@ bool Start(SocketProcess* socket, const std::wstring& commandLine, HANDLE job,
     CloseHandle(outputWrite);
     if (!ok) {
         *reason = SystemMessage(error);
-        return false;
+        return StartResult::NotStarted;
     }
-    if (job != nullptr) AssignProcessToJobObject(job, started.hProcess);
+    if (!AssignProcessToJobObject(job, started.hProcess)) {
+        *reason = SystemMessage(GetLastError());
+        TerminateProcess(started.hProcess, EXIT_DOWNLOAD_FAILED);
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+        CloseHandle(socket->planWrite);
+        CloseHandle(socket->outputRead);
+        return StartResult::NotInJob;
+    }
     ResumeThread(started.hThread);
     CloseHandle(started.hThread);
     socket->process = started.hProcess;
-    return true;
+    return StartResult::Started;
 }
 
-// One line from the socket's process, shown where it belongs. Its own messages name the socket
-// they come from; the card's texts do so already ("Duvo2 ...").
+// One line from the socket's process, shown where it belongs; a record counts its block as
+// reported.
 void Show(SocketProcess& socket, const std::string& line) {
-    const std::string program = "duvoload: ";
-    std::string text;
-    switch (UntagMemberLine(line, &text)) {
-        case MemberLine::Result:
-            WriteLine(StdStream::Out, Prefix(socket.socket) + text);
-            socket.reported.push_back(ResultLineBlock(text));
+    DecodedMemberLine decoded = DecodeMemberLine(line);
+    switch (decoded.kind) {
+        case MemberLine::Record:
+            decoded.record.socket = socket.socket;
+            WriteLine(StdStream::Out, GangResultLine(decoded.record));
+            socket.reported.push_back(decoded.record.block);
             break;
         case MemberLine::Message:
-            if (text.compare(0, program.size(), program) == 0) {
-                text.insert(program.size(), "socket " + std::to_string(socket.socket) + ": ");
-            }
-            WriteLine(StdStream::Err, text);
+            WriteLine(StdStream::Err, GangMessageLine(socket.socket, decoded.text));
             break;
         case MemberLine::Progress:
             if (socket.live) {
-                SetLiveLine(socket.liveIndex, Prefix(socket.socket) + text);
+                SetLiveLine(socket.liveIndex, Prefix(socket.socket) + decoded.text);
             } else {
-                WriteLine(StdStream::Err, Prefix(socket.socket) + text);
+                WriteLine(StdStream::Err, Prefix(socket.socket) + decoded.text);
             }
             break;
     }
@@ -198,50 +188,60 @@ DWORD AwaitProcessCode(const SocketProcess& socket) {
     return code;
 }
 
-// True for the codes duvoload ends with: every block it took up has its result line.
-bool IsDuvoloadCode(DWORD code) {
-    switch (code) {
-        case EXIT_ALL_WRITTEN:
-        case EXIT_DOWNLOAD_FAILED:
-        case EXIT_USAGE:
-        case EXIT_NO_CARD:
-        case EXIT_LOG_FAILED:
-        case EXIT_SOCKET_IN_USE:
-        case EXIT_INTERRUPTED:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // The blocks a socket's process never reported go on record here, on stdout and in the log: it
 // could not start, could not take its plan, or ended otherwise than duvoload ends (a crash, a
 // kill). Then the block it may have been writing is failed (ERROR_PROCESS_ABORTED: it is not
 // known to be written), and the rest are not attempted. Returns the socket's exit code.
-int RecordUnreported(const SocketProcess& socket, bool endedAbnormally,
-                     const std::vector<PlannedBlock>& plan, CBlockLog& log, int exitCode) {
+bool RecordUnreported(const SocketProcess& socket, bool endedAbnormally,
+                      const std::vector<PlannedBlock>& plan, CBlockLog& log) {
     bool failedOne = false;
+    bool kept = true;
     for (const PlannedBlock& planned : plan) {
         bool reported = false;
         for (int block : socket.reported) reported = reported || block == planned.block;
         if (reported) continue;
-        BlockOutcome outcome;
-        outcome.block = planned.block;
-        outcome.bytes = static_cast<std::uint32_t>(planned.image.bytes.size());
+        BlockRecord record = PlannedRecord(socket.socket, planned);
         if (endedAbnormally && !failedOne) {
-            outcome.status = BlockStatus::Failed;
-            outcome.code = ERROR_PROCESS_ABORTED;
-            outcome.text = "its process ended unexpectedly";
+            record.status = BlockStatus::Failed;
+            record.kind = ResultKind::SystemError;
+            record.code = ERROR_PROCESS_ABORTED;
+            record.message = "its process ended unexpectedly";
             failedOne = true;
         }
-        WriteLine(StdStream::Out, Prefix(socket.socket) + ResultLine(outcome));
-        if (!log.Append(LogLine(LocalTimeNow(), socket.socket, planned.fullPath,
-                                planned.image.sha256, outcome)) &&
-            exitCode == EXIT_ALL_WRITTEN) {
-            exitCode = EXIT_LOG_FAILED;
-        }
+        kept = RecordBlock(log, record) && kept;
     }
-    return exitCode;
+    return kept;
+}
+
+bool PrintGangRecord(const BlockRecord& record) {
+    return WriteLine(StdStream::Out, GangResultLine(record));
+}
+
+// Ends the sockets' processes started so far; none has been given its plan.
+void EndStarted(std::vector<SocketProcess>& sockets) {
+    for (SocketProcess& socket : sockets) {
+        if (socket.process == nullptr) continue;
+        TerminateProcess(socket.process, EXIT_DOWNLOAD_FAILED);
+        CloseHandle(socket.planWrite);
+        WaitForSingleObject(socket.relay, INFINITE);
+        CloseHandle(socket.relay);
+        CloseHandle(socket.outputRead);
+        CloseHandle(socket.process);
+        socket.process = nullptr;
+    }
+}
+
+// Refuses the gang before any card is touched: every socket's blocks on record as refused.
+int RefuseGang(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log,
+               const std::string& reason) {
+    WriteLine(StdStream::Err, "duvoload: " + reason);
+    std::vector<RefusedBlock> refused;
+    for (const PlannedBlock& planned : plan) {
+        refused.push_back({planned.block, planned.fullPath,
+                           std::to_string(planned.image.bytes.size()), planned.image.sha256});
+    }
+    for (unsigned socket : options.slots) RecordRefusedRun(socket, log, refused, reason);
+    return EXIT_DOWNLOAD_FAILED;
 }
 
 }  // namespace
@@ -249,8 +249,15 @@ int RecordUnreported(const SocketProcess& socket, bool endedAbnormally,
 int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log) {
     const bool live = !options.quiet && IsConsole(StdStream::Err);
     const std::string encoded = EncodeGangPlan(plan);
-    const std::wstring program = ProgramPath();
-    const HANDLE job = KillOnCloseJob();
+    const std::wstring path = ProgramPath();
+    const std::u16string program(path.begin(), path.end());
+    std::string reason;
+    const HANDLE job = KillOnCloseJob(&reason);
+    if (job == nullptr) {
+        return RefuseGang(options, plan, log,
+                          "cannot tie the sockets' processes to this one: " + reason);
+    }
+    SendRecordsTo(PrintGangRecord);
     std::vector<SocketProcess> sockets(options.slots.size());
     for (std::size_t i = 0; i < sockets.size(); ++i) {
         SocketProcess& socket = sockets[i];
@@ -259,11 +266,22 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
         socket.live = live;
         // The live lines stand in the list's order from the start.
         if (live) SetLiveLine(i, Prefix(socket.socket));
-        std::string reason;
-        if (!Start(&socket, CommandLine(program, options, socket), job, &reason)) {
-            SayOfSocket(socket.socket, "cannot start its process: " + reason);
-            socket.exitCode = RecordUnreported(socket, false, plan, log, EXIT_DOWNLOAD_FAILED);
-            continue;
+        const std::u16string utf16 = MemberCommandLine(program, options, socket.socket, live);
+        const std::wstring line(utf16.begin(), utf16.end());
+        switch (Start(&socket, line, job, &reason)) {
+            case StartResult::Started:
+                break;
+            case StartResult::NotStarted:
+                SayOfSocket(socket.socket, "cannot start its process: " + reason);
+                RecordUnreported(socket, false, plan, log);
+                continue;
+            case StartResult::NotInJob:
+                EndStarted(sockets);
+                EndLiveLines();
+                CloseHandle(job);
+                return RefuseGang(options, plan, log,
+                                  "cannot tie socket " + std::to_string(socket.socket) +
+                                      "'s process to this one: " + reason);
         }
         socket.relay = CreateThread(nullptr, 0, Relay, &socket, 0, nullptr);
         if (socket.relay == nullptr) {
@@ -275,7 +293,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
             CloseHandle(socket.outputRead);
             socket.process = nullptr;
             SayOfSocket(socket.socket, "cannot follow its process: " + reason);
-            socket.exitCode = RecordUnreported(socket, false, plan, log, EXIT_DOWNLOAD_FAILED);
+            RecordUnreported(socket, false, plan, log);
         }
     }
     for (SocketProcess& socket : sockets) {
@@ -290,24 +308,23 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
             CloseHandle(socket.relay);
             CloseHandle(socket.outputRead);
             CloseHandle(socket.process);
-            // duvoload reports every block it takes up; a process that left some out, or ended
-            // with another code, was cut short (Wine gives a killed process the code 0).
-            const bool abnormal = !IsDuvoloadCode(code) ||
-                                  (code != EXIT_USAGE && socket.reported.size() < plan.size());
+            const bool everyBlockReported = socket.reported.size() >= plan.size();
+            const bool abnormal = EndedAbnormally(code, everyBlockReported);
             if (abnormal) {
                 char hex[16];
                 std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(code));
                 SayOfSocket(socket.socket, std::string("its process ended with ") + hex +
                                                " before it reported every block");
             }
-            socket.exitCode =
-                RecordUnreported(socket, abnormal, plan, log,
-                                 abnormal ? EXIT_DOWNLOAD_FAILED : static_cast<int>(code));
+            const bool kept = RecordUnreported(socket, abnormal, plan, log);
+            socket.exitCode = SocketExitCode(code, everyBlockReported, kept);
         }
         codes.push_back(socket.exitCode);
     }
     EndLiveLines();
     WriteLine(StdStream::Out, GangSummaryLine(options.slots, codes));
-    if (job != nullptr) CloseHandle(job);
-    return GangExitCode(codes);
+    // Closing the job ends any socket's process still running (none should be).
+    CloseHandle(job);
+    const int exitCode = GangExitCode(codes);
+    return exitCode == EXIT_ALL_WRITTEN && OutputFailed() ? EXIT_OUTPUT_FAILED : exitCode;
 }

@@ -5,7 +5,6 @@
 #include <initializer_list>
 
 #include "app/duvoload/console/unicode_text.h"
-#include "download/sequence.h"
 
 namespace {
 
@@ -19,8 +18,8 @@ std::string Hex8(std::uint32_t code) {
     return Format("%08X", static_cast<unsigned>(code));
 }
 
-double KilobytesPerSecond(const BlockOutcome& outcome) {
-    return outcome.seconds > 0 ? outcome.bytes / 1024.0 / outcome.seconds : 0.0;
+double KilobytesPerSecond(const BlockRecord& record) {
+    return record.seconds > 0 ? record.bytes / 1024.0 / record.seconds : 0.0;
 }
 
 // The failure texts end in their code, " [87025353]"; the result line gives it in front already.
@@ -46,47 +45,55 @@ std::string JoinLogFields(std::initializer_list<std::string> fields) {
 
 }  // namespace
 
-int ExitCodeForFailure(std::uint32_t result) {
-    if (result == ERR_OPEN_FAILED) return EXIT_NO_CARD;
-    if (result == ERR_SOCKET_IN_USE) return EXIT_SOCKET_IN_USE;
-    if (result == ERR_DOWNLOAD_CANCELLED) return EXIT_INTERRUPTED;
+int ExitCodeFor(ResultKind kind) {
+    switch (kind) {
+        case ResultKind::Written:
+            return EXIT_ALL_WRITTEN;
+        case ResultKind::CardFailed:
+        case ResultKind::SystemError:
+            return EXIT_DOWNLOAD_FAILED;
+        case ResultKind::NoDevice:
+            return EXIT_NO_CARD;
+        case ResultKind::SocketInUse:
+            return EXIT_SOCKET_IN_USE;
+        case ResultKind::Abandoned:
+            return EXIT_INTERRUPTED;
+    }
     return EXIT_DOWNLOAD_FAILED;
 }
 
-std::string ResultLine(const BlockOutcome& outcome) {
-    const std::string head = "block " + std::to_string(outcome.block) + ": ";
-    switch (outcome.status) {
+std::string ResultLine(const BlockRecord& record) {
+    const std::string head = "block " + std::to_string(record.block) + ": ";
+    switch (record.status) {
         case BlockStatus::Written:
             return head + Format("written %u bytes in %.2f s (%.2f KB/s)",
-                                 static_cast<unsigned>(outcome.bytes), outcome.seconds,
-                                 KilobytesPerSecond(outcome));
+                                 static_cast<unsigned>(record.bytes), record.seconds,
+                                 KilobytesPerSecond(record));
         case BlockStatus::Failed:
-            return head + "failed [" + Hex8(outcome.code) + "] " +
-                   WithoutTrailingCode(outcome.text);
+            return head + "failed [" + Hex8(record.code) + "] " +
+                   WithoutTrailingCode(record.message);
         case BlockStatus::NotAttempted:
             break;
     }
     return head + "not attempted";
 }
 
-std::string LogLine(const std::string& localTime, unsigned slot, const std::string& fullPath,
-                    const std::string& sha256, const BlockOutcome& outcome) {
+std::string LogLine(const BlockRecord& record) {
     std::string result = "not attempted";
-    if (outcome.status == BlockStatus::Written) {
+    if (record.status == BlockStatus::Written) {
         result = "written";
-    } else if (outcome.status == BlockStatus::Failed) {
-        result = "failed " + Hex8(outcome.code);
+    } else if (record.status == BlockStatus::Failed) {
+        result = "failed " + Hex8(record.code);
     }
-    return JoinLogFields({outcome.started.empty() ? localTime : outcome.started,
-                          std::to_string(slot), std::to_string(outcome.block),
-                          EscapeControls(fullPath), std::to_string(outcome.bytes), sha256, result,
-                          Format("%.2f", outcome.seconds)});
+    return JoinLogFields({record.time, std::to_string(record.socket), std::to_string(record.block),
+                          EscapeControls(record.file), std::to_string(record.bytes), record.sha256,
+                          result, Format("%.2f", record.seconds)});
 }
 
-std::string RefusedLogLine(const std::string& localTime, unsigned slot, int block,
+std::string RefusedLogLine(const std::string& localTime, unsigned socket, int block,
                            const std::string& fullPath, const std::string& bytes,
                            const std::string& sha256, const std::string& reason) {
     return JoinLogFields(
-        {localTime, std::to_string(slot), block == 0 ? std::string() : std::to_string(block),
+        {localTime, std::to_string(socket), block == 0 ? std::string() : std::to_string(block),
          EscapeControls(fullPath), bytes, sha256, "refused " + EscapeControls(reason), "0.00"});
 }

@@ -2,18 +2,34 @@
 
 #include "app/duvoload/console/console_text.h"
 #include "app/duvoload/record/local_time.h"
+#include "app/duvoload/record/outcome.h"
 
-bool RecordBlockOutcome(unsigned slot, CBlockLog& log, const std::string& fullPath,
-                        const std::string& sha256, const BlockOutcome& outcome) {
-    WriteLine(StdStream::Out, ResultLine(outcome));
-    return log.Append(LogLine(LocalTimeNow(), slot, fullPath, sha256, outcome));
+namespace {
+
+bool PrintResultLine(const BlockRecord& record) {
+    return WriteLine(StdStream::Out, ResultLine(record));
 }
 
-void RecordRefusedRun(unsigned slot, CBlockLog& log, const std::vector<RefusedBlock>& blocks,
+RecordSink g_recordSink = PrintResultLine;
+
+}  // namespace
+
+void SendRecordsTo(RecordSink sink) {
+    g_recordSink = sink;
+}
+
+bool RecordBlock(CBlockLog& log, BlockRecord record) {
+    if (record.time.empty()) record.time = LocalTimeNow();
+    const bool sent = g_recordSink(record);
+    const bool logged = log.Append(LogLine(record));
+    return sent && logged && !OutputFailed();
+}
+
+void RecordRefusedRun(unsigned socket, CBlockLog& log, const std::vector<RefusedBlock>& blocks,
                       const std::string& reason) {
     const std::string now = LocalTimeNow();
     for (const RefusedBlock& refused : blocks) {
-        if (!log.Append(RefusedLogLine(now, slot, refused.block, refused.fullPath, refused.bytes,
+        if (!log.Append(RefusedLogLine(now, socket, refused.block, refused.fullPath, refused.bytes,
                                        refused.sha256, reason))) {
             return;
         }

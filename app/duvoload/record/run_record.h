@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/duvoload/record/block_log.h"
-#include "app/duvoload/record/outcome.h"
+#include "app/duvoload/record/block_record.h"
 
 // A block named by a refused run: its full path, and its bytes and SHA-256 when its file was read
 // (else empty). Block 0: a manifest refused before its blocks were known.
@@ -18,11 +18,16 @@ struct RefusedBlock {
     std::string sha256;
 };
 
-// Prints the block's result line on stdout and appends its log line. False when the log line
-// could not be kept (reported on stderr by the log).
-bool RecordBlockOutcome(unsigned slot, CBlockLog& log, const std::string& fullPath,
-                        const std::string& sha256, const BlockOutcome& outcome);
+// Where a block's record goes besides the log: by default its result line on stdout; one socket
+// of a gang run sends the record itself to its parent. False when it could not be sent.
+using RecordSink = bool (*)(const BlockRecord& record);
+void SendRecordsTo(RecordSink sink);
+
+// Sends the block's record (its time set to now when it has none) and appends its log line. False
+// when either could not be kept, or any output of the run has been lost: the log reports its own
+// failure on stderr, the console its own on the stream that still works.
+bool RecordBlock(CBlockLog& log, BlockRecord record);
 
 // Appends one "refused" log line per block named, each with the run's `reason`.
-void RecordRefusedRun(unsigned slot, CBlockLog& log, const std::vector<RefusedBlock>& blocks,
+void RecordRefusedRun(unsigned socket, CBlockLog& log, const std::vector<RefusedBlock>& blocks,
                       const std::string& reason);

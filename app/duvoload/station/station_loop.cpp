@@ -59,7 +59,7 @@ StationTotals RunStationSocket(unsigned cardLimit, const StationSteps& steps) {
 }
 
 int StationExitCode(const StationTotals& totals) {
-    if (totals.recordLost) return EXIT_LOG_FAILED;
+    if (totals.recordLost) return EXIT_OUTPUT_FAILED;
     if (totals.interrupted) return EXIT_INTERRUPTED;
     if (totals.failed > 0) return EXIT_DOWNLOAD_FAILED;
     return EXIT_ALL_WRITTEN;

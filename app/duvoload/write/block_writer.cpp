@@ -12,6 +12,7 @@
 #include "app/duvoload/record/outcome.h"
 #include "app/duvoload/console/progress_line.h"
 #include "app/duvoload/record/run_record.h"
+#include "app/duvoload/write/planned_record.h"
 #include "app/duvoload/write/write_order.h"
 #include "download/sequence.h"
 
@@ -35,13 +36,12 @@ class CStopwatch {
     LARGE_INTEGER m_start{};
 };
 
-// What one download's events need: the progress line, the clock and the failure's text.
+// What one download's events need: the progress line and the clock.
 struct BlockRun {
-    unsigned slot;
+    unsigned socket;
     int block;
     CProgressLine* progress;
     const CStopwatch* clock;
-    std::string failureText;
 };
 
 void OnProgress(void* context, const DownloadProgress& update) {
@@ -61,26 +61,22 @@ void OnProgress(void* context, const DownloadProgress& update) {
 
 // The failure's text on stderr, as the dialog's box would show it; a device that cannot be opened
 // gets a hint of what to check.
-void ShowFailure(unsigned slot, const char* text, DWORD result) {
-    WriteText(StdStream::Err, text);
-    if (result == ERR_OPEN_FAILED) {
+void ShowFailure(unsigned socket, const DownloadResult& result) {
+    WriteText(StdStream::Err, result.message);
+    if (result.kind == ResultKind::NoDevice) {
         char hint[160];
         std::snprintf(hint, sizeof hint,
                       "duvoload: hint: no card driver answers at \\\\.\\duvo%u; is the card in "
                       "socket %u, and is its driver started?",
-                      slot, slot);
+                      socket, socket);
         WriteLine(StdStream::Err, hint);
     }
 }
 
-void OnFailed(void* context, const char* text, DWORD result) {
+void OnFailed(void* context, const DownloadResult& result) {
     auto* run = static_cast<BlockRun*>(context);
     run->progress->Finish();
-    ShowFailure(run->slot, text, result);
-    run->failureText = text;
-    if (!run->failureText.empty() && run->failureText.back() == '\n') {
-        run->failureText.pop_back();
-    }
+    ShowFailure(run->socket, result);
 }
 
 bool OnAbandon(void* /*context*/) {
@@ -96,62 +92,56 @@ DownloadEvents EventsFor(BlockRun* run) {
     return events;
 }
 
-BlockOutcome WriteOne(const WriteSettings& settings, const PlannedBlock& planned) {
+// The record of a block's download, from its result.
+BlockRecord WriteOne(const WriteSettings& settings, BlockRecord record,
+                     const PlannedBlock& planned) {
     CProgressLine progress(settings.quiet, settings.console, settings.everyPercent);
-    const std::string started = LocalTimeNow();
+    record.time = LocalTimeNow();
     const CStopwatch clock;
-    BlockRun run{settings.slot, planned.block, &progress, &clock, {}};
+    BlockRun run{settings.socket, planned.block, &progress, &clock};
     std::atomic<LONG> percent{0};
-    const auto length = static_cast<DWORD>(planned.image.bytes.size());
-    const DWORD result = RunDownload(settings.slot, planned.image.bytes.data(), length,
-                                     static_cast<DWORD>(planned.block), &percent, EventsFor(&run));
+    const DownloadResult result =
+        RunDownload(settings.socket, planned.image.bytes.data(), record.bytes,
+                    static_cast<DWORD>(planned.block), &percent, EventsFor(&run));
     progress.Finish();
-    BlockOutcome outcome;
-    outcome.block = planned.block;
-    outcome.bytes = length;
-    outcome.seconds = clock.Seconds();
-    outcome.status = result == 0 ? BlockStatus::Written : BlockStatus::Failed;
-    outcome.code = result;
-    outcome.text = run.failureText;
-    outcome.started = started;
-    return outcome;
+    record.seconds = clock.Seconds();
+    record.kind = result.kind;
+    record.status = result.kind == ResultKind::Written ? BlockStatus::Written : BlockStatus::Failed;
+    record.code = result.code;
+    record.message = result.message;
+    if (!record.message.empty() && record.message.back() == '\n') record.message.pop_back();
+    return record;
 }
 
 }  // namespace
 
 int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& plan,
                 CBlockLog& log) {
-    std::vector<BlockOutcome> outcomes;
+    std::vector<BlockRecord> records;
     for (const PlannedBlock& planned : plan) {
-        BlockOutcome outcome;
-        outcome.block = planned.block;
-        outcome.bytes = static_cast<std::uint32_t>(planned.image.bytes.size());
-        outcomes.push_back(outcome);
+        records.push_back(PlannedRecord(settings.socket, planned));
     }
     WriteSteps steps;
-    steps.write = [&](std::size_t i) { return WriteOne(settings, plan[i]); };
+    steps.write = [&](std::size_t i) { return WriteOne(settings, records[i], plan[i]); };
     steps.stopRequested = StopRequested;
-    steps.report = [&](std::size_t i, const BlockOutcome& outcome) {
-        return RecordBlockOutcome(settings.slot, log, plan[i].fullPath, plan[i].image.sha256,
-                                  outcome);
-    };
-    return WriteInOrder(outcomes, steps);
+    steps.report = [&](std::size_t, const BlockRecord& record) { return RecordBlock(log, record); };
+    return WriteInOrder(records, steps);
 }
 
-int ProbeSlot(unsigned slot) {
+int ProbeSocket(unsigned socket) {
     DownloadEvents events;
-    events.context = &slot;
-    events.failed = [](void* context, const char* text, DWORD result) {
-        ShowFailure(*static_cast<unsigned*>(context), text, result);
+    events.context = &socket;
+    events.failed = [](void* context, const DownloadResult& result) {
+        ShowFailure(*static_cast<unsigned*>(context), result);
     };
     DWORD registerBase = 0;
-    const DWORD result = ProbeCard(slot, &registerBase, events);
-    if (result != 0) {
-        return ExitCodeForFailure(result);
+    const DownloadResult result = ProbeCard(socket, &registerBase, events);
+    if (result.kind != ResultKind::Written) {
+        return ExitCodeFor(result.kind);
     }
     char line[64];
-    std::snprintf(line, sizeof line, "slot %u: register base 0x%08lX", slot,
+    std::snprintf(line, sizeof line, "slot %u: register base 0x%08lX", socket,
                   static_cast<unsigned long>(registerBase));
-    WriteLine(StdStream::Out, line);
+    if (!WriteLine(StdStream::Out, line)) return EXIT_OUTPUT_FAILED;
     return EXIT_ALL_WRITTEN;
 }

@@ -10,17 +10,16 @@
 
 struct WriteSteps {
     // Writes block `index` of the run and tells what became of it.
-    std::function<BlockOutcome(std::size_t index)> write;
+    std::function<BlockRecord(std::size_t index)> write;
     // True once the run is to stop before its next block.
     std::function<bool()> stopRequested;
-    // Records every block's outcome, in order, as soon as it is known; false when its record
-    // could not be kept (the log could not be written).
-    std::function<bool(std::size_t index, const BlockOutcome& outcome)> report;
+    // Records every block, in order, as soon as its result is known; false when its record could
+    // not be kept (the log, stdout or stderr could not be written).
+    std::function<bool(std::size_t index, const BlockRecord& record)> report;
 };
 
-// Runs `blocks` (block number and image size of each) through `steps`; returns the exit code:
-// 0 when all were written, else that of the first failure (3 when the card could not be opened,
-// 5 when its socket is in use, 130 when abandoned, 1 otherwise), 130 when a stop request left
-// blocks unwritten, or 4 when a record could not be kept: no card work goes unrecorded, so the
-// run then writes no further block.
-int WriteInOrder(const std::vector<BlockOutcome>& blocks, const WriteSteps& steps);
+// Runs `blocks` (each block's record before it is attempted) through `steps`; returns the exit
+// code: 0 when all were written, else that of the first failure's kind (ExitCodeFor), 130 when a
+// stop request left blocks unwritten, or 4 when a record could not be kept: no card work goes
+// unrecorded, so the run then writes no further block.
+int WriteInOrder(const std::vector<BlockRecord>& blocks, const WriteSteps& steps);

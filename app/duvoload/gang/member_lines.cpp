@@ -1,0 +1,186 @@
+#include "app/duvoload/gang/member_lines.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr char kFieldSeparator = '\t';
+constexpr std::size_t kRecordFields = 11;
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// The fields of escaped text, split at its unescaped tabs; false for an escape we never write.
+bool Unescaped(const std::string& text, std::vector<std::string>* fields) {
+    fields->assign(1, std::string());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == kFieldSeparator) {
+            fields->emplace_back();
+            continue;
+        }
+        if (c != '\\') {
+            fields->back() += c;
+            continue;
+        }
+        if (++i == text.size()) return false;
+        switch (text[i]) {
+            case '\\':
+                fields->back() += '\\';
+                break;
+            case 't':
+                fields->back() += '\t';
+                break;
+            case 'r':
+                fields->back() += '\r';
+                break;
+            case 'n':
+                fields->back() += '\n';
+                break;
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+// A whole number in `base`, no sign, at most `limit`.
+bool ParseNumber(const std::string& text, int base, unsigned long long limit,
+                 unsigned long long* value) {
+    if (text.empty() || text.size() > 20) return false;
+    for (char c : text) {
+        const bool digit = c >= '0' && c <= '9';
+        const bool hex = (c >= 'A' && c <= 'F');
+        if (!digit && !(base == 16 && hex)) return false;
+    }
+    errno = 0;
+    *value = std::strtoull(text.c_str(), nullptr, base);
+    return errno == 0 && *value <= limit;
+}
+
+bool ParseSeconds(const std::string& text, double* seconds) {
+    unsigned long long whole = 0;
+    unsigned long long thousandths = 0;
+    const std::size_t point = text.find('.');
+    if (point == std::string::npos || text.size() - point != 4 ||
+        !ParseNumber(text.substr(0, point), 10, 1'000'000'000, &whole) ||
+        !ParseNumber(text.substr(point + 1), 10, 999, &thousandths)) {
+        return false;
+    }
+    *seconds = static_cast<double>(whole) + static_cast<double>(thousandths) / 1000.0;
+    return true;
+}
+
+constexpr const char* kStatusWords[] = {"written", "failed", "not-attempted"};
+constexpr const char* kKindWords[] = {"written",   "card",   "system",
+                                      "no-device", "in-use", "abandoned"};
+
+template <typename Enum, std::size_t N>
+bool ParseWord(const std::string& word, const char* const (&words)[N], Enum* value) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (word == words[i]) {
+            *value = static_cast<Enum>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DecodeRecord(const std::string& content, BlockRecord* record) {
+    std::vector<std::string> f;
+    unsigned long long socket = 0;
+    unsigned long long block = 0;
+    unsigned long long bytes = 0;
+    unsigned long long code = 0;
+    if (!Unescaped(content, &f) || f.size() != kRecordFields ||
+        !ParseNumber(f[0], 10, 0xFFFFFFFF, &socket) || !ParseNumber(f[1], 10, 0x7FFFFFFF, &block) ||
+        !ParseNumber(f[3], 10, 0xFFFFFFFF, &bytes) ||
+        !ParseWord(f[5], kStatusWords, &record->status) ||
+        !ParseWord(f[6], kKindWords, &record->kind) || f[7].size() != 8 ||
+        !ParseNumber(f[7], 16, 0xFFFFFFFF, &code) || !ParseSeconds(f[10], &record->seconds)) {
+        return false;
+    }
+    record->socket = static_cast<unsigned>(socket);
+    record->block = static_cast<int>(block);
+    record->file = f[2];
+    record->bytes = static_cast<std::uint32_t>(bytes);
+    record->sha256 = f[4];
+    record->code = static_cast<std::uint32_t>(code);
+    record->message = f[8];
+    record->time = f[9];
+    return true;
+}
+
+}  // namespace
+
+std::string EncodeRecordLine(const BlockRecord& record) {
+    char code[16];
+    std::snprintf(code, sizeof code, "%08X", static_cast<unsigned>(record.code));
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", record.seconds < 0 ? 0.0 : record.seconds);
+    const std::string fields[kRecordFields] = {std::to_string(record.socket),
+                                               std::to_string(record.block < 0 ? 0 : record.block),
+                                               record.file,
+                                               std::to_string(record.bytes),
+                                               record.sha256,
+                                               kStatusWords[static_cast<int>(record.status)],
+                                               kKindWords[static_cast<int>(record.kind)],
+                                               code,
+                                               record.message,
+                                               record.time,
+                                               seconds};
+    std::string line = "R ";
+    for (std::size_t i = 0; i < kRecordFields; ++i) {
+        if (i > 0) line += kFieldSeparator;
+        line += Escaped(fields[i]);
+    }
+    return line;
+}
+
+std::string EncodeTextLine(MemberLine kind, const std::string& text) {
+    return (kind == MemberLine::Progress ? "P " : "M ") + Escaped(text);
+}
+
+DecodedMemberLine DecodeMemberLine(const std::string& line) {
+    DecodedMemberLine decoded;
+    decoded.text = line;
+    if (line.size() < 2 || line[1] != ' ') return decoded;
+    const std::string content = line.substr(2);
+    std::vector<std::string> text;
+    switch (line[0]) {
+        case 'R':
+            if (DecodeRecord(content, &decoded.record)) decoded.kind = MemberLine::Record;
+            return decoded;
+        case 'M':
+        case 'P':
+            if (!Unescaped(content, &text) || text.size() != 1) return decoded;
+            decoded.kind = line[0] == 'P' ? MemberLine::Progress : MemberLine::Message;
+            decoded.text = text[0];
+            return decoded;
+        default:
+            return decoded;
+    }
+}

@@ -1,0 +1,32 @@
+// What the duvoload process of one socket of a gang run sends its parent on its stdout, one line
+// each: a tag letter, a space, then the content with backslash, tab, CR and LF escaped. A block's
+// record goes as its fields, tab-separated; the parent formats its lines from them and never
+// reads anything back out of display text.
+#pragma once
+
+#include <string>
+
+#include "app/duvoload/record/block_record.h"
+
+enum class MemberLine {
+    Record,    // a block's record
+    Message,   // a line of stderr: a failure's text, a hint, a problem with the log
+    Progress,  // a progress line
+};
+
+// "R " and the record's fields: socket, block, file, bytes, SHA-256, status, kind, code, message,
+// time, seconds.
+std::string EncodeRecordLine(const BlockRecord& record);
+
+// "M " or "P " and the text.
+std::string EncodeTextLine(MemberLine kind, const std::string& text);
+
+struct DecodedMemberLine {
+    MemberLine kind = MemberLine::Message;
+    std::string text;    // a message's or progress line's text
+    BlockRecord record;  // a record's fields
+};
+
+// The line back. Anything else the process wrote (a line without a tag, a record that does not
+// decode whole) is a message, shown as it came.
+DecodedMemberLine DecodeMemberLine(const std::string& line);
