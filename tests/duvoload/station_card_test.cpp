@@ -60,7 +60,8 @@ TEST(StationOnTheCard, EachInsertedCardWrittenOnceUntilStopped) {
         for (const PlannedImage& image : plan) {
             std::atomic<LONG> percent{0};
             if (RunDownload(kUnit, image.bytes.data(), static_cast<DWORD>(image.bytes.size()),
-                            image.block, &percent, DownloadEvents{}) != 0) {
+                            image.block, &percent, DownloadEvents{})
+                    .kind != ResultKind::Written) {
                 return CardEnd::Failed;
             }
         }
