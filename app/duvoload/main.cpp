@@ -92,7 +92,8 @@ int RunGangMember(const Options& options, CBlockLog& log) {
     if (!ReadGangPlan(&plan, &error)) return Refuse(error);
     const WriteSettings settings{.socket = options.slot,
                                  .quiet = options.quiet,
-                                 .everyPercent = options.gangMember == GangMember::Live};
+                                 .everyPercent = options.gangMember == GangMember::Live,
+                                 .tag = options.tag};
     const int exitCode = WriteBlocks(settings, plan, log);
     NoteRunFinished();
     return exitCode;
@@ -124,21 +125,24 @@ int Run(const std::vector<std::string>& args) {
         options.slots.empty() ? std::vector<unsigned>{options.slot} : options.slots;
     if (!options.manifestPath.empty() && !ReadManifest(&options, &error)) {
         for (unsigned socket : sockets) {
-            RecordRefusedRun(socket, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error);
+            RecordRefusedRun(socket, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error,
+                             options.tag);
         }
         return Refuse(error);
     }
     std::vector<PlannedBlock> plan;
     if (!LoadPlan(options, &plan, &error)) {
         for (unsigned socket : sockets) {
-            RecordRefusedRun(socket, log, RefusedBlocks(options, plan), error);
+            RecordRefusedRun(socket, log, RefusedBlocks(options, plan), error, options.tag);
         }
         return Refuse(error);
     }
     int exitCode = EXIT_ALL_WRITTEN;
     if (options.slots.empty()) {
-        const WriteSettings settings{
-            .socket = options.slot, .quiet = options.quiet, .console = IsConsole(StdStream::Err)};
+        const WriteSettings settings{.socket = options.slot,
+                                     .quiet = options.quiet,
+                                     .console = IsConsole(StdStream::Err),
+                                     .tag = options.tag};
         exitCode = WriteBlocks(settings, plan, log);
     } else {
         exitCode = WriteGang(options, plan, log);

@@ -193,14 +193,15 @@ DWORD AwaitProcessCode(const SocketProcess& socket) {
 // kill). Then the block it may have been writing is failed (ERROR_PROCESS_ABORTED: it is not
 // known to be written), and the rest are not attempted. Returns the socket's exit code.
 bool RecordUnreported(const SocketProcess& socket, bool endedAbnormally,
-                      const std::vector<PlannedBlock>& plan, CBlockLog& log) {
+                      const std::vector<PlannedBlock>& plan, const std::string& tag,
+                      CBlockLog& log) {
     bool failedOne = false;
     bool kept = true;
     for (const PlannedBlock& planned : plan) {
         bool reported = false;
         for (int block : socket.reported) reported = reported || block == planned.block;
         if (reported) continue;
-        BlockRecord record = PlannedRecord(socket.socket, planned);
+        BlockRecord record = PlannedRecord(socket.socket, planned, tag);
         if (endedAbnormally && !failedOne) {
             record.status = BlockStatus::Failed;
             record.kind = ResultKind::SystemError;
@@ -240,7 +241,9 @@ int RefuseGang(const Options& options, const std::vector<PlannedBlock>& plan, CB
         refused.push_back({planned.block, planned.fullPath,
                            std::to_string(planned.image.bytes.size()), planned.image.sha256});
     }
-    for (unsigned socket : options.slots) RecordRefusedRun(socket, log, refused, reason);
+    for (unsigned socket : options.slots) {
+        RecordRefusedRun(socket, log, refused, reason, options.tag);
+    }
     return EXIT_DOWNLOAD_FAILED;
 }
 
@@ -273,7 +276,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
                 break;
             case StartResult::NotStarted:
                 SayOfSocket(socket.socket, "cannot start its process: " + reason);
-                RecordUnreported(socket, false, plan, log);
+                RecordUnreported(socket, false, plan, options.tag, log);
                 continue;
             case StartResult::NotInJob:
                 EndStarted(sockets);
@@ -293,7 +296,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
             CloseHandle(socket.outputRead);
             socket.process = nullptr;
             SayOfSocket(socket.socket, "cannot follow its process: " + reason);
-            RecordUnreported(socket, false, plan, log);
+            RecordUnreported(socket, false, plan, options.tag, log);
         }
     }
     for (SocketProcess& socket : sockets) {
@@ -316,7 +319,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
                 SayOfSocket(socket.socket, std::string("its process ended with ") + hex +
                                                " before it reported every block");
             }
-            const bool kept = RecordUnreported(socket, abnormal, plan, log);
+            const bool kept = RecordUnreported(socket, abnormal, plan, options.tag, log);
             socket.exitCode = SocketExitCode(code, everyBlockReported, kept);
         }
         codes.push_back(socket.exitCode);

@@ -26,11 +26,11 @@ bool RecordBlock(CBlockLog& log, BlockRecord record) {
 }
 
 void RecordRefusedRun(unsigned socket, CBlockLog& log, const std::vector<RefusedBlock>& blocks,
-                      const std::string& reason) {
+                      const std::string& reason, const std::string& tag) {
     const std::string now = LocalTimeNow();
     for (const RefusedBlock& refused : blocks) {
         if (!log.Append(RefusedLogLine(now, socket, refused.block, refused.fullPath, refused.bytes,
-                                       refused.sha256, reason))) {
+                                       refused.sha256, reason, tag))) {
             return;
         }
     }

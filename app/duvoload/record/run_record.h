@@ -30,4 +30,4 @@ bool RecordBlock(CBlockLog& log, BlockRecord record);
 
 // Appends one "refused" log line per block named, each with the run's `reason`.
 void RecordRefusedRun(unsigned socket, CBlockLog& log, const std::vector<RefusedBlock>& blocks,
-                      const std::string& reason);
+                      const std::string& reason, const std::string& tag);

@@ -119,7 +119,7 @@ int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& 
                 CBlockLog& log) {
     std::vector<BlockRecord> records;
     for (const PlannedBlock& planned : plan) {
-        records.push_back(PlannedRecord(settings.socket, planned));
+        records.push_back(PlannedRecord(settings.socket, planned, settings.tag, settings.card));
     }
     WriteSteps steps;
     steps.write = [&](std::size_t i) { return WriteOne(settings, records[i], plan[i]); };

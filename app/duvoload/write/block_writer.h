@@ -13,6 +13,8 @@ struct WriteSettings {
     bool quiet = false;
     bool console = false;       // stderr is a console
     bool everyPercent = false;  // a progress line at every change (a gang's live lines)
+    unsigned card = 0;          // the card's number in a station; 0 outside one
+    std::string tag;
 };
 
 // Writes `plan` in order, stops at the first failure, interruption or lost record, and records
