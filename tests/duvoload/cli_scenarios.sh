@@ -438,7 +438,7 @@ TABLE
         duvoload --quiet --log zones.log --manifest wrong.txt
         expect_rc 2 "a wrong hash"
         reason="manifest \"wrong.txt\" line 2: \"a.bin\" has SHA-256 $(sha a.bin), the manifest expects $(sha c.bin)"
-        [ "$(tail -n 2 zones.log | cut -f2- | tr -d '\r')" = "$(printf '0\t9\t%s\t300\t%s\trefused %s\t0.00\n0\t10\t%s\t\t\trefused %s\t0.00' \
+        [ "$(tail -n 2 zones.log | cut -f2- | tr -d '\r')" = "$(printf '0\t9\t%s\t300\t%s\trefused %s\t0.00\t\t\n0\t10\t%s\t\t\trefused %s\t0.00\t\t' \
             "$(winpath c.bin)" "$(sha c.bin)" "$reason" "$(winpath a.bin)" "$reason")" ] \
             || fail "the refused run's lines: $(tail -n 2 zones.log)"
         # Each line is written, then flushed to the disk (fsync under Wine), before the next.
@@ -639,7 +639,7 @@ TABLE
             fi
         done
         # The log: a line per socket and block of every round, each whole.
-        [ "$(tr -d '\r' <stress.log | awk -F '\t' 'NF == 8' | wc -l)" = 24 ] && [ "$(wc -l <stress.log)" = 24 ] \
+        [ "$(tr -d '\r' <stress.log | awk -F '\t' 'NF == 10' | wc -l)" = 24 ] && [ "$(wc -l <stress.log)" = 24 ] \
             || fail "the log: $(cat stress.log)"
         [ "$(cut -f2 stress.log | sort | uniq -c | awk '{printf "%s:%s ", $2, $1}')" = "0:6 1:6 2:6 3:6 " ] \
             || fail "the log's sockets: $(cut -f2 stress.log | sort | uniq -c)"
