@@ -15,7 +15,9 @@
 #include "app/duvoload/plan/manifest.h"
 #include "app/duvoload/plan/options.h"
 #include "app/duvoload/record/outcome.h"
+#include "app/duvoload/record/json_report.h"
 #include "app/duvoload/record/run_record.h"
+#include "app/duvoload/station/station_writer.h"
 #include "app/duvoload/console/unicode_text.h"
 #include "app/duvoload/console/version_text.h"
 
@@ -138,12 +140,22 @@ int Run(const std::vector<std::string>& args) {
         return Refuse(error);
     }
     int exitCode = EXIT_ALL_WRITTEN;
-    if (options.slots.empty()) {
+    if (options.station) {
+        exitCode = RunStation(options, plan, log);
+    } else if (options.slots.empty()) {
+        if (options.json) SendRecordsTo(PrintJsonBlock);
         const WriteSettings settings{.socket = options.slot,
                                      .quiet = options.quiet,
                                      .console = IsConsole(StdStream::Err),
                                      .tag = options.tag};
         exitCode = WriteBlocks(settings, plan, log);
+        if (options.json &&
+            !WriteLine(StdStream::Out,
+                       JsonRunObject(exitCode, options.tag,
+                                     {{.socket = options.slot, .exitCode = exitCode}})) &&
+            exitCode == EXIT_ALL_WRITTEN) {
+            exitCode = EXIT_OUTPUT_FAILED;
+        }
     } else {
         exitCode = WriteGang(options, plan, log);
     }

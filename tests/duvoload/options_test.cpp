@@ -31,9 +31,9 @@ TEST(ParseArguments, AcceptsTheDocumentedForms) {
     EXPECT_EQ(o.slot, 42u);
     ASSERT_TRUE(ParseArguments({"--slot", "99", "--probe"}, &o, &error)) << error;
     EXPECT_EQ(o.slot, 99u);
-    ASSERT_TRUE(ParseArguments({"--station", "--slots", "0,1", "--cards", "3", "--json", "--tag",
-                                "WO 7 \xCE\xA9", "2=a.bin"},
-                               &o, &error))
+    ASSERT_TRUE(ParseArguments(
+        {"--station", "--slot", "1", "--cards", "3", "--json", "--tag", "WO 7 \xCE\xA9", "2=a.bin"},
+        &o, &error))
         << error;
     EXPECT_TRUE(o.station);
     EXPECT_EQ(o.cards, 3u);
@@ -88,6 +88,8 @@ TEST(ParseArguments, RefusesWithOneMessageNamingTheArgument) {
          "option --cards \"0\": not a number of cards (1 or more)"},
         {{"--station", "--cards", "x", "2=a"},
          "option --cards \"x\": not a number of cards (1 or more)"},
+        {{"--station", "--slots", "0,1", "2=a"},
+         "--station runs on one socket: start one station per socket (--station --slot N)"},
         {{"--station", "--probe"},
          "--probe writes nothing: it takes no --station, --json or --tag"},
     };

@@ -9,6 +9,7 @@
 #include "app/duvoload/console/system_message.h"
 #include "app/duvoload/gang/gang_protocol.h"
 #include "app/duvoload/gang/gang_report.h"
+#include "app/duvoload/record/json_report.h"
 #include "app/duvoload/gang/member_command.h"
 #include "app/duvoload/gang/member_lines.h"
 #include "app/duvoload/record/outcome.h"
@@ -22,6 +23,7 @@ struct SocketProcess {
     unsigned socket = 0;
     std::size_t liveIndex = 0;  // its live line, when the parent shows live lines
     bool live = false;
+    bool json = false;         // its records as JSON objects (--json)
     HANDLE process = nullptr;  // null when it could not be started
     HANDLE planWrite = nullptr;
     HANDLE outputRead = nullptr;
@@ -131,7 +133,8 @@ void Show(SocketProcess& socket, const std::string& line) {
     switch (decoded.kind) {
         case MemberLine::Record:
             decoded.record.socket = socket.socket;
-            WriteLine(StdStream::Out, GangResultLine(decoded.record));
+            WriteLine(StdStream::Out, socket.json ? JsonBlockObject(decoded.record)
+                                                  : GangResultLine(decoded.record));
             socket.reported.push_back(decoded.record.block);
             break;
         case MemberLine::Message:
@@ -218,6 +221,16 @@ bool PrintGangRecord(const BlockRecord& record) {
     return WriteLine(StdStream::Out, GangResultLine(record));
 }
 
+// The gang's last line: the summary, or the run's JSON object.
+bool PrintGangEnd(const Options& options, const std::vector<int>& codes, int exitCode) {
+    if (!options.json) return WriteLine(StdStream::Out, GangSummaryLine(options.slots, codes));
+    std::vector<SocketReport> sockets;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        sockets.push_back({.socket = options.slots[i], .exitCode = codes[i]});
+    }
+    return WriteLine(StdStream::Out, JsonRunObject(exitCode, options.tag, sockets));
+}
+
 // Ends the sockets' processes started so far; none has been given its plan.
 void EndStarted(std::vector<SocketProcess>& sockets) {
     for (SocketProcess& socket : sockets) {
@@ -260,13 +273,14 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
         return RefuseGang(options, plan, log,
                           "cannot tie the sockets' processes to this one: " + reason);
     }
-    SendRecordsTo(PrintGangRecord);
+    SendRecordsTo(options.json ? PrintJsonBlock : PrintGangRecord);
     std::vector<SocketProcess> sockets(options.slots.size());
     for (std::size_t i = 0; i < sockets.size(); ++i) {
         SocketProcess& socket = sockets[i];
         socket.socket = options.slots[i];
         socket.liveIndex = i;
         socket.live = live;
+        socket.json = options.json;
         // The live lines stand in the list's order from the start.
         if (live) SetLiveLine(i, Prefix(socket.socket));
         const std::u16string utf16 = MemberCommandLine(program, options, socket.socket, live);
@@ -325,9 +339,9 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
         codes.push_back(socket.exitCode);
     }
     EndLiveLines();
-    WriteLine(StdStream::Out, GangSummaryLine(options.slots, codes));
+    const int exitCode = GangExitCode(codes);
+    PrintGangEnd(options, codes, exitCode);
     // Closing the job ends any socket's process still running (none should be).
     CloseHandle(job);
-    const int exitCode = GangExitCode(codes);
     return exitCode == EXIT_ALL_WRITTEN && OutputFailed() ? EXIT_OUTPUT_FAILED : exitCode;
 }

@@ -1,6 +1,7 @@
 #include "app/duvoload/record/run_record.h"
 
 #include "app/duvoload/console/console_text.h"
+#include "app/duvoload/record/json_report.h"
 #include "app/duvoload/record/local_time.h"
 #include "app/duvoload/record/outcome.h"
 
@@ -13,6 +14,10 @@ bool PrintResultLine(const BlockRecord& record) {
 RecordSink g_recordSink = PrintResultLine;
 
 }  // namespace
+
+bool PrintJsonBlock(const BlockRecord& record) {
+    return WriteLine(StdStream::Out, JsonBlockObject(record));
+}
 
 void SendRecordsTo(RecordSink sink) {
     g_recordSink = sink;
