@@ -95,7 +95,8 @@ int RunGangMember(const Options& options, CBlockLog& log) {
     const WriteSettings settings{.socket = options.slot,
                                  .quiet = options.quiet,
                                  .everyPercent = options.gangMember == GangMember::Live,
-                                 .tag = options.tag};
+                                 .tag = options.tag,
+                                 .showProgress = {}};
     const int exitCode = WriteBlocks(settings, plan, log);
     NoteRunFinished();
     return exitCode;
@@ -147,7 +148,8 @@ int Run(const std::vector<std::string>& args) {
         const WriteSettings settings{.socket = options.slot,
                                      .quiet = options.quiet,
                                      .console = IsConsole(StdStream::Err),
-                                     .tag = options.tag};
+                                     .tag = options.tag,
+                                     .showProgress = {}};
         exitCode = WriteBlocks(settings, plan, log);
         if (options.json &&
             !WriteLine(StdStream::Out,

@@ -72,15 +72,14 @@ CardEnd WriteCard(Station& station, unsigned card) {
                            .quiet = options.quiet,
                            .everyPercent = station.live,
                            .card = card,
-                           .tag = options.tag};
+                           .tag = options.tag,
+                           .showProgress = {}};
     settings.showProgress = [&](const std::string& text) { ShowState(station, head + text); };
-    CardRecord record{.socket = options.slot,
-                      .card = card,
-                      .end = CardEnd::Written,
-                      .stop = {},
-                      .time = LocalTimeNow(),
-                      .seconds = 0,
-                      .tag = options.tag};
+    CardRecord record;
+    record.socket = options.slot;
+    record.card = card;
+    record.time = LocalTimeNow();
+    record.tag = options.tag;
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     std::vector<BlockRecord> recorded;
@@ -112,7 +111,7 @@ void Pause() {
 }  // namespace
 
 int RunStation(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log) {
-    Station station{options, plan, log};
+    Station station{options, plan, log, false, {}};
     station.live = !options.quiet && IsConsole(StdStream::Err);
     station.count.socket = options.slot;
     SendRecordsTo(options.json ? PrintJsonBlock : PrintSocketRecord);
