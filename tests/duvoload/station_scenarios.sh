@@ -79,7 +79,7 @@ json_objects() {  # FILE
 json_as_log() {  # FILE
     jq -r 'select(.object == "block") | [.block, .file, .bytes, .sha256,
         (if .result == "written" then "written" elif .result == "not-attempted" then "not attempted"
-         else "failed " + .code end), (.card // ""), (.tag // "")] | @tsv' <"$1"
+         else "failed " + .code end), (.card // ""), (.tag // "")] | map(tostring) | join("\t")' <"$1"
 }
 
 case "$scenario" in
@@ -95,7 +95,7 @@ case "$scenario" in
         station=$!
         wait_for_count station.err "socket 0 card 1: written - remove the card" 1
         sleep 4  # eight tries with the card still in
-        [ "$(grep -c ': written$' station.out)" = 1 ] || fail "a card left in: $(cat station.out)"
+        [ "$(tr -d '\r' <station.out | grep -c ': written$')" = 1 ] || fail "a card left in: $(cat station.out)"
         keep_blocks card1
         take_out_card
         wait_for_count station.err "socket 0: waiting for a card" 2
