@@ -73,7 +73,7 @@ test: build test-native test-fuzz
 # for n seconds, growing build/fuzz/corpus/<target> from the committed fuzz/corpus/<target>;
 # `make test-fuzz` replays the committed corpus once.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := download_image mailbox
+FUZZ_TARGETS := download_image mailbox member_lines
 .PHONY: fuzz-build fuzz test-fuzz
 
 fuzz-build: deps

@@ -1,14 +1,12 @@
 #include "loader_dlg.h"
 
 #include "about_dlg.h"
+#include "block_range.h"
 
 namespace {
 // The remembered path: section and entry of the application profile.
 const char kPathSection[] = "LastFileName";
 const char kPathEntry[] = "DuvoPcmciaLoader";
-
-const int kFirstBlock = 2;
-const int kLastBlock = 14;
 }  // namespace
 
 CLoaderDlg::CLoaderDlg(CWnd* pParent)
@@ -63,7 +61,7 @@ void CLoaderDlg::AddAboutCommand() {
 
 void CLoaderDlg::FillBlockList() {
     // Unsorted, so entry i stands for block i + 2; the Update command relies on it.
-    for (int block = kFirstBlock; block <= kLastBlock; ++block) {
+    for (int block = FIRST_BLOCK; block <= LAST_BLOCK; ++block) {
         CString text;
         text.Format("Block %d", block);
         m_blockList.AddString(text);

@@ -1,6 +1,7 @@
 // The Update command: check and read the file, run the download on a worker thread, follow it.
 #include "loader_dlg.h"
 
+#include "block_range.h"
 #include "download_worker.h"
 
 namespace {
@@ -122,7 +123,7 @@ bool CLoaderDlg::GetSelectedBlock(DWORD& block) {
             return false;
         }
     }
-    block = static_cast<DWORD>(index) + 2;
+    block = static_cast<DWORD>(index + FIRST_BLOCK);
     return true;
 }
 

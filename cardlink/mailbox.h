@@ -20,5 +20,7 @@ inline constexpr WORD RECEIVE_LENGTH_CAP = 255;
 // False when no packet was announced within RECEIVE_POLL_LIMIT status polls.
 bool ReceivePacket(HANDLE device, DWORD registerBase, BYTE* buffer, WORD* length);
 
-// Hands one packet to the card. Always true: a refused packet shows only as a missing reply.
+// Hands one packet to the card. It cannot fail, and always returns true (the protocol's
+// exchanges all return a boolean): a packet the card refused shows only as a missing reply, so
+// callers need not test the result.
 bool SendPacket(HANDLE device, DWORD registerBase, const BYTE* packet, WORD length);

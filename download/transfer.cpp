@@ -29,23 +29,23 @@ bool ReplyIs(const BYTE* packet, BYTE code, const char* text) {
 class ProgressWriter {
   public:
     ProgressWriter(std::atomic<LONG>* percent, const DownloadEvents& events, DWORD length)
-        : percent_(percent), events_(events), length_(length) {}
+        : m_percent(percent), m_events(events), m_length(length) {}
 
     void Set(DownloadPhase phase, LONG value, DWORD bytes) const {
-        percent_->store(value, std::memory_order_relaxed);
-        if (events_.progress != nullptr) {
-            events_.progress(events_.context, DownloadProgress{phase, value, bytes, length_});
+        m_percent->store(value, std::memory_order_relaxed);
+        if (m_events.progress != nullptr) {
+            m_events.progress(m_events.context, DownloadProgress{phase, value, bytes, m_length});
         }
     }
 
     bool Abandoned() const {
-        return events_.abandon != nullptr && events_.abandon(events_.context);
+        return m_events.abandon != nullptr && m_events.abandon(m_events.context);
     }
 
   private:
-    std::atomic<LONG>* percent_;
-    const DownloadEvents& events_;
-    DWORD length_;
+    std::atomic<LONG>* m_percent;
+    const DownloadEvents& m_events;
+    DWORD m_length;
 };
 
 // Sends the chunk at `offset` until the card acknowledges it, at most DATA_ATTEMPTS times.

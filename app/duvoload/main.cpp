@@ -92,7 +92,7 @@ int RunGangMember(const Options& options, CBlockLog& log) {
     std::vector<PlannedBlock> plan;
     std::string error;
     if (!ReadGangPlan(&plan, &error)) return Refuse(error);
-    const WriteSettings settings{.socket = options.slot,
+    const WriteSettings settings{.socket = options.socket,
                                  .quiet = options.quiet,
                                  .everyPercent = options.gangMember == GangMember::Live,
                                  .tag = options.tag,
@@ -112,7 +112,7 @@ int Run(const std::vector<std::string>& args) {
         case Action::Version:
             return WriteText(StdStream::Out, VERSION_TEXT) ? EXIT_ALL_WRITTEN : EXIT_OUTPUT_FAILED;
         case Action::Probe:
-            return ProbeSocket(options.slot);
+            return ProbeSocket(options.socket);
         case Action::Write:
             break;
     }
@@ -125,7 +125,7 @@ int Run(const std::vector<std::string>& args) {
     if (options.gangMember != GangMember::None) return RunGangMember(options, log);
     // A refused run is on record for every socket it named.
     const std::vector<unsigned> sockets =
-        options.slots.empty() ? std::vector<unsigned>{options.slot} : options.slots;
+        options.sockets.empty() ? std::vector<unsigned>{options.socket} : options.sockets;
     if (!options.manifestPath.empty() && !ReadManifest(&options, &error)) {
         for (unsigned socket : sockets) {
             RecordRefusedRun(socket, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error,
@@ -143,9 +143,9 @@ int Run(const std::vector<std::string>& args) {
     int exitCode = EXIT_ALL_WRITTEN;
     if (options.station) {
         exitCode = RunStation(options, plan, log);
-    } else if (options.slots.empty()) {
+    } else if (options.sockets.empty()) {
         if (options.json) SendRecordsTo(PrintJsonBlock);
-        const WriteSettings settings{.socket = options.slot,
+        const WriteSettings settings{.socket = options.socket,
                                      .quiet = options.quiet,
                                      .console = IsConsole(StdStream::Err),
                                      .tag = options.tag,
@@ -154,7 +154,7 @@ int Run(const std::vector<std::string>& args) {
         if (options.json &&
             !WriteLine(StdStream::Out,
                        JsonRunObject(exitCode, options.tag,
-                                     {{.socket = options.slot, .exitCode = exitCode}})) &&
+                                     {{.socket = options.socket, .exitCode = exitCode}})) &&
             exitCode == EXIT_ALL_WRITTEN) {
             exitCode = EXIT_OUTPUT_FAILED;
         }

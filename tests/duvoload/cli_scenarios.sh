@@ -303,6 +303,8 @@ four non-acknowledgements|AckReply=2 AckFaultChunk=3 AckFaultAttempts=4|1|870253
 acknowledgements "RxO?"|AckReply=6 AckFaultChunk=3 AckFaultAttempts=4|1|87025353|Duvo0 not respond [87025353]
 flash never done|Flash=1|1|87025353|Duvo0 not respond [87025353]
 card pulled mid-image|FailFromIndex=1000|1|87025353|Duvo0 not respond [87025353]
+driver busy|FailRequestIndex=0 FailError=170|1|000000AA|Duvo0 failed [000000AA]
+driver cancelled|FailRequestIndex=1 FailError=1223|1|000004C7|Duvo0 failed to intialize [000004C7]
 no card|driver-stop|3|FFFFFFFF|Duvo0 open failed [00000002]
 TABLE
         ;;
@@ -422,6 +424,25 @@ TABLE
             || fail "a full disk: stderr $(cat err.txt)"
         expect_block a.bin 2
         [ -e "$DATA/block03.bin" ] && fail "a full disk: block 3 written"
+        # stdout on a full disk, or a pipe whose reader has gone: the same, said on stderr; the
+        # log keeps the record.
+        for sink in full pipe; do
+            rm -f "$DATA/block05.bin" out.log
+            rc=0
+            if [ "$sink" = full ]; then
+                "$SESSION" run "$LOADER" --quiet --log out.log 4=a.bin 5=c.bin >/dev/full 2>err.raw || rc=$?
+            else
+                # pipefail: the pipeline's status is duvoload's.
+                "$SESSION" run "$LOADER" --quiet --log out.log 4=a.bin 5=c.bin 2>err.raw | true || rc=$?
+            fi
+            tr -d '\r' <err.raw >err.txt
+            expect_rc 4 "stdout to a $sink"
+            grep -Eq '^duvoload: cannot write to stdout: [A-Za-z][^(]+ \(error [0-9]+\)$' err.txt \
+                || fail "stdout to a $sink: stderr $(cat err.txt)"
+            [ "$(cut -f3,7 out.log | tr -d '\r' | tr '\t\n' ':,')" = "4:written,5:not attempted," ] \
+                || fail "stdout to a $sink: log $(cat out.log)"
+            [ -e "$DATA/block05.bin" ] && fail "stdout to a $sink: block 5 written"
+        done
         # Killed during block 3: block 2's line is out already.
         in_console --terminate "block 3: sending 10%" -- "$LOADER" 2=c.bin 3=b.bin 4=a.bin
         sed -i 's/ in [0-9.]* s ([0-9.]* KB\/s)$//' out.txt
@@ -582,6 +603,29 @@ TABLE
         expect_summary "a killed socket" "1 of 2 sockets written (socket 0: 0, socket 1: 1)"
         [ "$(cut -f2,3,7 killed.log | tr -d '\r' | sort | tr '\t\n' ':,')" = "0:12:written,0:13:written,1:12:failed 0000042B,1:13:not attempted," ] \
             || fail "a killed socket: log $(cat killed.log)"
+        # The parent killed while its sockets wait for their flash: the job ends their processes
+        # with it. The extended wait polls at least 400 times 80 ms, so without the job they
+        # would outlive the check by far.
+        for socket in 0 1; do
+            "$SESSION" card-config --socket $socket ProgrammingTimeMs=120000 ExtendedWait=1
+        done
+        duvoload_in_background orphans --slots 0,1 2=b.bin
+        wait_for_line orphans.err "socket 1 block 2: programming flash"
+        members() {
+            for pid in $("$SESSION" processes); do
+                tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--gang-member" && echo "$pid"
+            done
+        }
+        [ -n "$(members)" ] || fail "a killed parent: no socket's process found"
+        for pid in $("$SESSION" processes); do
+            tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--slots 0,1 2=" && kill -9 "$pid"
+        done
+        wait "$bg" || true
+        for i in $(seq 150); do [ -z "$(members)" ] && break; sleep 0.1; done
+        [ -z "$(members)" ] || fail "a killed parent: its sockets' processes still run"
+        for socket in 0 1; do
+            "$SESSION" card-config --socket $socket ProgrammingTimeMs=5 ExtendedWait=0
+        done
         # On a console: one live line per socket, left at its last state; the results above.
         in_console --screen -- "$LOADER" --slots 0,1 14=b.bin
         expect_rc 0 "on a console"

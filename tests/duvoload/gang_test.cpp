@@ -23,7 +23,7 @@ TEST(Slots, TakesSocketsAndRangesInTheOrderGiven) {
         Options o;
         std::string error;
         ASSERT_TRUE(ParseArguments({"--slots", c.list, "2=a.bin"}, &o, &error)) << c.list << error;
-        EXPECT_EQ(o.slots, c.sockets) << c.list;
+        EXPECT_EQ(o.sockets, c.sockets) << c.list;
         EXPECT_EQ(o.action, Action::Write);
     }
 }

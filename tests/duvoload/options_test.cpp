@@ -11,7 +11,7 @@ TEST(ParseArguments, AcceptsTheDocumentedForms) {
         {"--slot", "1", "--log", "run.log", "--quiet", "2=a.bin", "14=C:\\x y\\b.bin"}, &o, &error))
         << error;
     EXPECT_EQ(o.action, Action::Write);
-    EXPECT_EQ(o.slot, 1u);
+    EXPECT_EQ(o.socket, 1u);
     EXPECT_TRUE(o.quiet);
     EXPECT_EQ(o.logPath, "run.log");
     ASSERT_EQ(o.blocks.size(), 2u);
@@ -23,14 +23,14 @@ TEST(ParseArguments, AcceptsTheDocumentedForms) {
 
     ASSERT_TRUE(ParseArguments({"--manifest", "m.txt"}, &o, &error)) << error;
     EXPECT_EQ(o.manifestPath, "m.txt");
-    EXPECT_EQ(o.slot, 0u);
+    EXPECT_EQ(o.socket, 0u);
     ASSERT_TRUE(ParseArguments({"--slot", "3", "--probe"}, &o, &error)) << error;
     EXPECT_EQ(o.action, Action::Probe);
-    EXPECT_EQ(o.slot, 3u);
+    EXPECT_EQ(o.socket, 3u);
     ASSERT_TRUE(ParseArguments({"--slot", "42", "2=a.bin"}, &o, &error)) << error;
-    EXPECT_EQ(o.slot, 42u);
+    EXPECT_EQ(o.socket, 42u);
     ASSERT_TRUE(ParseArguments({"--slot", "99", "--probe"}, &o, &error)) << error;
-    EXPECT_EQ(o.slot, 99u);
+    EXPECT_EQ(o.socket, 99u);
     ASSERT_TRUE(ParseArguments(
         {"--station", "--slot", "1", "--cards", "3", "--json", "--tag", "WO 7 \xCE\xA9", "2=a.bin"},
         &o, &error))

@@ -17,12 +17,12 @@ std::string ProgressText(int block, ProgressPhase phase, long percent, std::uint
 }
 
 bool TenPercentSteps::Passes(ProgressPhase phase, long percent) {
-    if (phase != phase_) {
-        phase_ = phase;
-        lastStep_ = -1;
+    if (phase != m_phase) {
+        m_phase = phase;
+        m_lastStep = -1;
     }
     const long step = percent / 10;
-    if (step <= lastStep_) return false;
-    lastStep_ = step;
+    if (step <= m_lastStep) return false;
+    m_lastStep = step;
     return true;
 }

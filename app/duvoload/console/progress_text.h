@@ -19,6 +19,6 @@ class TenPercentSteps {
     bool Passes(ProgressPhase phase, long percent);
 
   private:
-    ProgressPhase phase_ = ProgressPhase::Sending;
-    long lastStep_ = -1;
+    ProgressPhase m_phase = ProgressPhase::Sending;
+    long m_lastStep = -1;
 };

@@ -9,17 +9,17 @@ int GangExitCode(const std::vector<int>& socketCodes) {
     return EXIT_ALL_WRITTEN;
 }
 
-std::string GangSummaryLine(const std::vector<unsigned>& slots,
+std::string GangSummaryLine(const std::vector<unsigned>& sockets,
                             const std::vector<int>& socketCodes) {
     std::size_t written = 0;
     std::string codes;
-    for (std::size_t i = 0; i < slots.size() && i < socketCodes.size(); ++i) {
+    for (std::size_t i = 0; i < sockets.size() && i < socketCodes.size(); ++i) {
         written += socketCodes[i] == EXIT_ALL_WRITTEN ? 1 : 0;
-        codes += (i == 0 ? "" : ", ") + std::string("socket ") + std::to_string(slots[i]) + ": " +
+        codes += (i == 0 ? "" : ", ") + std::string("socket ") + std::to_string(sockets[i]) + ": " +
                  std::to_string(socketCodes[i]);
     }
-    return std::to_string(written) + " of " + std::to_string(slots.size()) + " sockets written (" +
-           codes + ")";
+    return std::to_string(written) + " of " + std::to_string(sockets.size()) +
+           " sockets written (" + codes + ")";
 }
 
 bool EndedAbnormally(unsigned long processCode, bool everyBlockReported) {

@@ -14,7 +14,7 @@ int GangExitCode(const std::vector<int>& socketCodes);
 // "3 of 4 sockets written (socket 0: 0, socket 1: 1, socket 2: 0, socket 3: 0)": the sockets
 // that wrote every block, then each socket's exit code, so that a script can tell which socket
 // needs a new card.
-std::string GangSummaryLine(const std::vector<unsigned>& slots,
+std::string GangSummaryLine(const std::vector<unsigned>& sockets,
                             const std::vector<int>& socketCodes);
 
 // How the parent sees the end of a socket's process: ended abnormally when its code is none that

@@ -223,10 +223,10 @@ bool PrintGangRecord(const BlockRecord& record) {
 
 // The gang's last line: the summary, or the run's JSON object.
 bool PrintGangEnd(const Options& options, const std::vector<int>& codes, int exitCode) {
-    if (!options.json) return WriteLine(StdStream::Out, GangSummaryLine(options.slots, codes));
+    if (!options.json) return WriteLine(StdStream::Out, GangSummaryLine(options.sockets, codes));
     std::vector<SocketReport> sockets;
     for (std::size_t i = 0; i < codes.size(); ++i) {
-        sockets.push_back({.socket = options.slots[i], .exitCode = codes[i]});
+        sockets.push_back({.socket = options.sockets[i], .exitCode = codes[i]});
     }
     return WriteLine(StdStream::Out, JsonRunObject(exitCode, options.tag, sockets));
 }
@@ -254,7 +254,7 @@ int RefuseGang(const Options& options, const std::vector<PlannedBlock>& plan, CB
         refused.push_back({planned.block, planned.fullPath,
                            std::to_string(planned.image.bytes.size()), planned.image.sha256});
     }
-    for (unsigned socket : options.slots) {
+    for (unsigned socket : options.sockets) {
         RecordRefusedRun(socket, log, refused, reason, options.tag);
     }
     return EXIT_DOWNLOAD_FAILED;
@@ -274,10 +274,10 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
                           "cannot tie the sockets' processes to this one: " + reason);
     }
     SendRecordsTo(options.json ? PrintJsonBlock : PrintGangRecord);
-    std::vector<SocketProcess> sockets(options.slots.size());
+    std::vector<SocketProcess> sockets(options.sockets.size());
     for (std::size_t i = 0; i < sockets.size(); ++i) {
         SocketProcess& socket = sockets[i];
-        socket.socket = options.slots[i];
+        socket.socket = options.sockets[i];
         socket.liveIndex = i;
         socket.live = live;
         socket.json = options.json;

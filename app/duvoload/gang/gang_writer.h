@@ -11,7 +11,7 @@
 #include "app/duvoload/plan/options.h"
 #include "app/duvoload/plan/planned_block.h"
 
-// Writes `plan` into every socket of `options.slots`; shows each socket's lines as they come
+// Writes `plan` into every socket of `options.sockets`; shows each socket's lines as they come
 // (stdout: "socket N block B: ..."; stderr: progress, one live line per socket on a console),
 // prints the summary line once all have ended, and returns the gang's exit code
 // (GangExitCode). `log` is the run's log, already open.

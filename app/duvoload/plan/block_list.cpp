@@ -15,7 +15,8 @@ bool ParseBlockNumber(const std::string& text, int* block, std::string* error) {
         value = value > LAST_BLOCK ? value : value * 10 + (c - '0');
     }
     if (value < FIRST_BLOCK || value > LAST_BLOCK) {
-        *error = "block " + text + " is not between 2 and 14";
+        *error = "block " + text + " is not between " + std::to_string(FIRST_BLOCK) + " and " +
+                 std::to_string(LAST_BLOCK);
         return false;
     }
     *block = value;

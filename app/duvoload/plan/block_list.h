@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int FIRST_BLOCK = 2;
-inline constexpr int LAST_BLOCK = 14;
+#include "app/block_range.h"
 
 struct BlockFile {
     int block = 0;

@@ -75,17 +75,17 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t* i, std::string
     return true;
 }
 
-bool CheckCombination(const Options& options, bool probe, bool slot, std::string* error) {
+bool CheckCombination(const Options& options, bool probe, bool socketNamed, std::string* error) {
     const bool named = !options.blocks.empty() || !options.manifestPath.empty();
-    if (slot && !options.slots.empty()) {
+    if (socketNamed && !options.sockets.empty()) {
         *error = "--slot and --slots cannot be combined";
         return false;
     }
-    if (probe && !options.slots.empty()) {
+    if (probe && !options.sockets.empty()) {
         *error = "--probe checks one socket: it takes --slot, not --slots";
         return false;
     }
-    if (options.gangMember != GangMember::None && (named || probe || !options.slots.empty())) {
+    if (options.gangMember != GangMember::None && (named || probe || !options.sockets.empty())) {
         *error = "--gang-member takes its blocks from the gang run that starts it";
         return false;
     }
@@ -93,7 +93,7 @@ bool CheckCombination(const Options& options, bool probe, bool slot, std::string
         *error = "--manifest and BLOCK=FILE arguments cannot be combined";
         return false;
     }
-    if (options.station && !options.slots.empty() && options.gangMember == GangMember::None) {
+    if (options.station && !options.sockets.empty() && options.gangMember == GangMember::None) {
         *error = "--station runs on one socket: start one station per socket (--station --slot N)";
         return false;
     }
@@ -117,7 +117,7 @@ bool CheckCombination(const Options& options, bool probe, bool slot, std::string
 bool ParseArguments(const std::vector<std::string>& args, Options* options, std::string* error) {
     *options = Options{};
     bool probe = false;
-    bool slot = false;
+    bool socketNamed = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string value;
@@ -147,15 +147,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
             probe = true;
         } else if (arg == "--slot") {
             if (!TakeValue(args, &i, &value, error)) return false;
-            if (!ParseSlotNumber(value, &options->slot)) {
-                *error = "option --slot " + Quoted(value) + ": not a socket number (0 to 99)";
+            if (!ParseSocketNumber(value, &options->socket)) {
+                *error = "option --slot " + Quoted(value) + ": not a socket number (" +
+                         SocketRangeText() + ")";
                 return false;
             }
-            slot = true;
+            socketNamed = true;
         } else if (arg == "--slots") {
             if (!TakeValue(args, &i, &value, error)) return false;
             std::string reason;
-            if (!ParseSlotList(value, &options->slots, &reason)) {
+            if (!ParseSocketList(value, &options->sockets, &reason)) {
                 *error = "option --slots " + Quoted(value) + ": " + reason;
                 return false;
             }
@@ -182,7 +183,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
             options->blocks.push_back(entry);
         }
     }
-    if (!CheckCombination(*options, probe, slot, error)) return false;
+    if (!CheckCombination(*options, probe, socketNamed, error)) return false;
     if (probe) {
         options->action = Action::Probe;
         return true;

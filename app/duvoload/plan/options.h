@@ -15,8 +15,8 @@ enum class GangMember { None, Live, Plain };
 
 struct Options {
     Action action = Action::Write;
-    unsigned slot = 0;
-    std::vector<unsigned> slots;  // --slots: the sockets of a gang run, in order; else empty
+    unsigned socket = 0;            // --slot
+    std::vector<unsigned> sockets;  // --slots: the sockets of a gang run, in order; else empty
     GangMember gangMember = GangMember::None;
     bool quiet = false;
     bool json = false;         // --json: stdout is JSON Lines (json_report.h)

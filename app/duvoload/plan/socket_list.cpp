@@ -3,14 +3,15 @@
 namespace {
 
 // One item of the list: "N" or "N-M" with N <= M, appended in ascending order.
-bool ParseItem(const std::string& item, std::vector<unsigned>* slots, std::string* reason) {
+bool ParseItem(const std::string& item, std::vector<unsigned>* sockets, std::string* reason) {
     const std::size_t dash = item.find('-');
     unsigned first = 0;
     unsigned last = 0;
     const std::string firstText = item.substr(0, dash);
     const std::string lastText = dash == std::string::npos ? firstText : item.substr(dash + 1);
-    if (!ParseSlotNumber(firstText, &first) || !ParseSlotNumber(lastText, &last)) {
-        *reason = "\"" + item + "\" is not a socket number (0 to 99) or a range of them (0-3)";
+    if (!ParseSocketNumber(firstText, &first) || !ParseSocketNumber(lastText, &last)) {
+        *reason = "\"" + item + "\" is not a socket number (" + SocketRangeText() +
+                  ") or a range of them (0-3)";
         return false;
     }
     if (first > last) {
@@ -18,32 +19,37 @@ bool ParseItem(const std::string& item, std::vector<unsigned>* slots, std::strin
         return false;
     }
     for (unsigned socket = first; socket <= last; ++socket) {
-        for (unsigned named : *slots) {
+        for (unsigned named : *sockets) {
             if (named == socket) {
                 *reason = "socket " + std::to_string(socket) + " is named twice";
                 return false;
             }
         }
-        slots->push_back(socket);
+        sockets->push_back(socket);
     }
     return true;
 }
 
 }  // namespace
 
-bool ParseSlotNumber(const std::string& text, unsigned* slot) {
-    if (text.empty() || text.size() > 2) return false;
+std::string SocketRangeText() {
+    return "0 to " + std::to_string(LAST_SOCKET);
+}
+
+bool ParseSocketNumber(const std::string& text, unsigned* socket) {
+    if (text.empty()) return false;
     unsigned value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
+        // Saturate: any long number is out of range anyway.
+        value = value > LAST_SOCKET ? value : value * 10 + static_cast<unsigned>(c - '0');
     }
-    *slot = value;
-    return value <= MAX_SLOT;
+    *socket = value;
+    return value <= LAST_SOCKET;
 }
 
-bool ParseSlotList(const std::string& text, std::vector<unsigned>* slots, std::string* reason) {
-    slots->clear();
+bool ParseSocketList(const std::string& text, std::vector<unsigned>* sockets, std::string* reason) {
+    sockets->clear();
     if (text.empty()) {
         *reason = "the list is empty";
         return false;
@@ -57,13 +63,13 @@ bool ParseSlotList(const std::string& text, std::vector<unsigned>* slots, std::s
             *reason = "an empty item in the list";
             return false;
         }
-        if (!ParseItem(item, slots, reason)) return false;
+        if (!ParseItem(item, sockets, reason)) return false;
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
-    if (slots->size() < 2) {
+    if (sockets->size() < 2) {
         *reason = "a gang is two sockets or more; for one socket use --slot " +
-                  std::to_string(slots->front());
+                  std::to_string(sockets->front());
         return false;
     }
     return true;

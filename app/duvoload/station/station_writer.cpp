@@ -67,8 +67,8 @@ double SecondsSince(const LARGE_INTEGER& start) {
 CardEnd WriteCard(Station& station, unsigned card) {
     const Options& options = station.options;
     const std::string head =
-        "socket " + std::to_string(options.slot) + " card " + std::to_string(card) + ": ";
-    WriteSettings settings{.socket = options.slot,
+        "socket " + std::to_string(options.socket) + " card " + std::to_string(card) + ": ";
+    WriteSettings settings{.socket = options.socket,
                            .quiet = options.quiet,
                            .everyPercent = station.live,
                            .card = card,
@@ -76,7 +76,7 @@ CardEnd WriteCard(Station& station, unsigned card) {
                            .showProgress = {}};
     settings.showProgress = [&](const std::string& text) { ShowState(station, head + text); };
     CardRecord record;
-    record.socket = options.slot;
+    record.socket = options.socket;
     record.card = card;
     record.time = LocalTimeNow();
     record.tag = options.tag;
@@ -113,15 +113,15 @@ void Pause() {
 int RunStation(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log) {
     Station station{options, plan, log, false, {}};
     station.live = !options.quiet && IsConsole(StdStream::Err);
-    station.count.socket = options.slot;
+    station.count.socket = options.socket;
     SendRecordsTo(options.json ? PrintJsonBlock : PrintSocketRecord);
     StationSteps steps;
-    steps.trySocket = [&] { return TryCard(options.slot); };
+    steps.trySocket = [&] { return TryCard(options.socket); };
     steps.writeCard = [&](unsigned card) { return WriteCard(station, card); };
     steps.pause = Pause;
     steps.stopRequested = StopRequested;
     steps.show = [&](const StationState& state) {
-        ShowState(station, StationStateLine(options.slot, state));
+        ShowState(station, StationStateLine(options.socket, state));
     };
     const StationTotals totals = RunStationSocket(options.cards, steps);
     station.count.totals.interrupted = totals.interrupted;
@@ -130,7 +130,7 @@ int RunStation(const Options& options, const std::vector<PlannedBlock>& plan, CB
     int exitCode = StationExitCode(station.count.totals);
     const std::string summary =
         options.json ? JsonRunObject(exitCode, options.tag,
-                                     {{options.slot, exitCode, true, station.count.totals.written,
+                                     {{options.socket, exitCode, true, station.count.totals.written,
                                        station.count.totals.failed}})
                      : StationSummaryLine({station.count});
     if (!WriteLine(StdStream::Out, summary) && exitCode == EXIT_ALL_WRITTEN) {
