@@ -1,6 +1,11 @@
-// Writes the committed corpus: DownloadImage inputs recorded from scripted cards, and mailbox
-// inputs spelled out by hand. Usage: write_seeds <corpus folder>; it fills
+// Writes the committed corpus: DownloadImage inputs recorded from the virtual card with a fault
+// plan each, and mailbox inputs spelled out by hand. Usage: write_seeds <corpus folder>; it fills
 // <folder>/download_image and <folder>/mailbox, and prints each download's result.
+//
+// Three download inputs of the corpus come from no card configuration and are kept as they are,
+// like the inputs the fuzzer found: a card that refuses one chosen host packet and still answers
+// it (pending-packet-then-refused-send, refused-send-acknowledged), and a late reply of the
+// longest length after the end packet (longest-late-reply).
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -11,28 +16,29 @@
 #include "download/sequence.h"
 #include "fuzz/download_checker.h"
 #include "fuzz/download_input.h"
-#include "fuzz/honest_card.h"
+#include "fuzz/model_card.h"
 #include "win32_standin/standin.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+using virtualcard::CardConfig;
+using virtualcard::FaultPlan;
+using virtualcard::FlashFault;
+using virtualcard::ReplyFault;
+
 struct DownloadSeed {
     const char* name;
     DownloadInput fields;
-    CardScript script;
+    CardConfig card;
 };
 
-Bytes Text(const char* text) {
-    return Bytes(text, text + std::char_traits<char>::length(text));
-}
-
-Bytes Packet(BYTE code, const char* text) {
-    Bytes packet = {code, 0x00};
-    const Bytes body = Text(text);
-    packet.insert(packet.end(), body.begin(), body.end());
-    return packet;
+// The first `attempts` replies to chunk `chunk` are `fault`; the later ones acknowledge it.
+void WrongReplies(FaultPlan& plan, ReplyFault fault, uint32_t chunk, uint32_t attempts) {
+    plan.ackReply = fault;
+    plan.ackFaultChunk = chunk;
+    plan.ackFaultAttempts = attempts;
 }
 
 void Write(const fs::path& file, const std::vector<uint8_t>& bytes) {
@@ -41,81 +47,87 @@ void Write(const fs::path& file, const std::vector<uint8_t>& bytes) {
                static_cast<std::streamsize>(bytes.size()));
 }
 
+// A card that programs a block in 4 ms: completion at the third status poll.
+CardConfig QuickCard() {
+    CardConfig config;
+    config.programmingTimeMs = 4;
+    return config;
+}
+
 std::vector<DownloadSeed> DownloadSeeds() {
-    const Bytes nack = Packet(0xF2, "RxNG");
-    const Bytes ack = Packet(0xF2, "RxOK");
     std::vector<DownloadSeed> seeds;
     const auto add = [&seeds](const char* name, DWORD length, auto&& tune) {
-        DownloadSeed seed{name, {}, {}};
+        DownloadSeed seed{name, {}, QuickCard()};
         seed.fields.length = length;
         seed.fields.seed = static_cast<BYTE>(length);
-        tune(seed.fields, seed.script);
+        tune(seed.fields, seed.card.faults, seed.card);
         seeds.push_back(seed);
     };
-    const auto none = [](DownloadInput&, CardScript&) {};
+    const auto none = [](DownloadInput&, FaultPlan&, CardConfig&) {};
     add("success-300-bytes", 300, none);
-    add("success-2048-bytes-block-14", 2048, [](DownloadInput& f, CardScript&) { f.block = 14; });
-    add("extended-wait-empty-image", 0, [](DownloadInput&, CardScript& s) {
-        s.readyReply = Packet(0xFE, "DUVORDYORN");
-        s.flashDonePolls = 45;
+    add("success-2048-bytes-block-14", 2048,
+        [](DownloadInput& f, FaultPlan&, CardConfig&) { f.block = 14; });
+    add("extended-wait-empty-image", 0, [](DownloadInput&, FaultPlan& p, CardConfig& c) {
+        c.extendedWait = true;
+        p.flash = FlashFault::kAfterPolls;
+        p.flashDonePolls = 45;
     });
     add("empty-image-no-wait", 0, none);
-    add("open-fails", 10, [](DownloadInput& f, CardScript&) { f.openFails = true; });
-    add("card-info-fails-without-code", 10, [](DownloadInput&, CardScript& s) {
-        s.failRequest = 0;
-        s.failError = 0;
+    add("open-fails", 10, [](DownloadInput& f, FaultPlan&, CardConfig&) { f.openFails = true; });
+    add("card-info-fails-without-code", 10, [](DownloadInput&, FaultPlan& p, CardConfig&) {
+        p.failRequestIndex = 0;
+        p.failError = 0;
     });
-    add("init-fails", 10, [](DownloadInput&, CardScript& s) { s.failRequest = 1; });
-    add("no-ready-reply", 10, [](DownloadInput&, CardScript& s) { s.readySilent = true; });
-    add("ready-magic-lower-case", 10,
-        [](DownloadInput&, CardScript& s) { s.readyReply = Packet(0xFE, "duvordyang"); });
+    add("init-fails", 10,
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.failRequestIndex = 1; });
+    add("no-ready-reply", 10,
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.requestReply = ReplyFault::kSilent; });
+    add("ready-magic-lower-case", 10, [](DownloadInput&, FaultPlan& p, CardConfig&) {
+        std::snprintf(p.readyMagic, sizeof p.readyMagic, "duvordyang");
+    });
     add("ready-reply-11-bytes", 10,
-        [](DownloadInput&, CardScript& s) { s.readyReply = Packet(0xFE, "DUVORDYAN"); });
-    add("three-wrong-replies-then-ack", 200, [&](DownloadInput&, CardScript& s) {
-        s.dataReplies = {{0, nack}, {1, {0xF2, 0x00}}, {2, {}}};
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.requestReplyLength = 11; });
+    add("three-wrong-replies-then-ack", 200, [](DownloadInput&, FaultPlan& p, CardConfig&) {
+        WrongReplies(p, ReplyFault::kWrongText, 0, 3);
     });
-    add("four-wrong-replies", 200, [&](DownloadInput&, CardScript& s) {
-        s.dataReplies = {{0, nack}, {1, nack}, {2, Packet(0xF7, "RxOK")}, {3, nack}};
+    add("three-short-replies-then-ack", 200, [](DownloadInput&, FaultPlan& p, CardConfig&) {
+        WrongReplies(p, ReplyFault::kShort, 0, 3);
+    });
+    add("four-wrong-replies", 200, [](DownloadInput&, FaultPlan& p, CardConfig&) {
+        WrongReplies(p, ReplyFault::kWrongCode, 0, 4);
     });
     // Replies that differ from the expected text only in its last letter.
-    add("ack-last-letter-differs", 200, [&](DownloadInput&, CardScript& s) {
-        const Bytes almost = Packet(0xF2, "RxO?");
-        s.dataReplies = {{0, ack}, {1, almost}, {2, almost}, {3, almost}, {4, almost}};
+    add("ack-last-letter-differs", 200, [](DownloadInput&, FaultPlan& p, CardConfig&) {
+        WrongReplies(p, ReplyFault::kLastLetter, 1, 4);
     });
     add("flash-done-last-letter-differs", 100,
-        [](DownloadInput&, CardScript& s) { s.flashDone = Packet(0xF7, "DON?"); });
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.flash = FlashFault::kLastLetter; });
+    add("flash-done-with-fail-text", 100,
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.flash = FlashFault::kWrongText; });
     add("silent-after-first-chunk", 400,
-        [](DownloadInput&, CardScript& s) { s.silentFromDataPacket = 1; });
-    add("flash-never-done", 128, [](DownloadInput&, CardScript& s) { s.flashNeverDone = true; });
-    add("two-byte-flash-done", 129, [](DownloadInput&, CardScript& s) {
-        s.flashDone = {0xF7, 0x00};
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.silentAfterChunk = 1; });
+    add("flash-never-done", 128,
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.flash = FlashFault::kNever; });
+    add("two-byte-flash-done", 129,
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.flash = FlashFault::kTwoBytes; });
+    add("late-acks-before-flash-done", 64,
+        [](DownloadInput&, FaultPlan& p, CardConfig&) { p.lateAcks = 2; });
+    add("card-info-32-bytes", 130, [](DownloadInput& f, FaultPlan& p, CardConfig&) {
+        f.infoFilled = 32;
+        p.cardInfoBytes = 32;
     });
-    add("late-acks-before-flash-done", 64, [&](DownloadInput&, CardScript& s) {
-        s.lateReplies = {ack, ack, {}};
-    });
-    add("card-info-32-bytes", 130, [](DownloadInput& f, CardScript&) { f.infoFilled = 32; });
     add("register-base-wraps", 50,
-        [](DownloadInput& f, CardScript&) { f.registerBase = 0xFFFFFFFE; });
-    add("block-beyond-four-digits", 20, [](DownloadInput& f, CardScript&) { f.block = 0x12345; });
-    add("pending-packet-then-refused-send", 256, [&](DownloadInput&, CardScript& s) {
-        s.pendingAtStart = Bytes(300, 0xF2);
-        s.hasPendingAtStart = true;
-        s.refusedSends = {1};
-        s.replyToRefused = nack;
+        [](DownloadInput& f, FaultPlan&, CardConfig&) { f.registerBase = 0xFFFFFFFE; });
+    add("block-beyond-four-digits", 20,
+        [](DownloadInput& f, FaultPlan&, CardConfig&) { f.block = 0x12345; });
+    add("refused-sends-after-pending-packet", 256, [](DownloadInput&, FaultPlan& p, CardConfig&) {
+        p.pendingPacketLength = 300;
+        p.refuseHostPackets = true;
     });
-    add("refused-send-acknowledged", 256, [&](DownloadInput&, CardScript& s) {
-        s.refusedSends = {2};
-        s.replyToRefused = ack;
-    });
-    add("longest-late-reply", 100, [&](DownloadInput&, CardScript& s) {
-        Bytes longAck = ack;
-        longAck.resize(65535, 0x00);  // zeros: the quiet card's answers, so the seed stays short
-        s.lateReplies = {longAck};
-        s.flashNeverDone = true;
-    });
-    add("failed-status-read", 100, [](DownloadInput&, CardScript& s) {
-        s.failRequest = 20;
-        s.failError = 0;
+    // The status read before the first send fails: 0xFF, which announces a packet to drain.
+    add("failed-status-read", 100, [](DownloadInput&, FaultPlan& p, CardConfig&) {
+        p.failRequestIndex = 2;
+        p.failError = 0;
     });
     return seeds;
 }
@@ -169,7 +181,7 @@ int main(int argc, char** argv) {
     for (const DownloadSeed& seed : DownloadSeeds()) {
         const std::vector<BYTE> image = MakeImage(seed.fields.length, seed.fields.seed);
         win32_standin::Reset();
-        HonestCard card(seed.script);
+        ModelCard card(seed.card);
         DownloadChecker checker(image.data(), seed.fields.length, seed.fields.block);
         HostileDevice device(card, checker);
         device.SetCardInfo(seed.fields.infoFilled, seed.fields.registerBase);

@@ -46,6 +46,10 @@ Commands:
   card-slots [N]          set Slots (no N: remove it, one socket) and restart the driver, which
                           reads it at its start; waits until \\.\duvo(N-1) opens
   card-reset              remove the block files, the trace and the status file of every socket
+  card-remove N           empty socket N: until card-insert N, \\.\duvoN fails to open (error 2)
+  card-insert N [NAME=VALUE ...]
+                          put a fresh card into socket N: blank blocks (its block files removed)
+                          and the given configuration (as card-config --socket N)
   driver-stop|driver-start|driver-status
                           stop, start or show the driver service inside the running session
   run PROGRAM [ARGS]      run a Windows program in the session, return its exit code
@@ -114,6 +118,8 @@ case "$command" in
     card-config) cmd_card_config "$@" ;;
     card-slots) cmd_card_slots "$@" ;;
     card-reset) cmd_card_reset ;;
+    card-remove) cmd_card_remove "$@" ;;
+    card-insert) cmd_card_insert "$@" ;;
     driver-stop) cmd_driver stop ;;
     driver-start) cmd_driver start ;;
     driver-status) cmd_driver status ;;

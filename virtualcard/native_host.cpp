@@ -5,8 +5,6 @@
 namespace virtualcard {
 namespace {
 
-constexpr uint8_t kErasedByte = 0xFF;
-
 std::unique_ptr<uint8_t[]> ErasedStorage(std::size_t size) {
     std::unique_ptr<uint8_t[]> storage(new uint8_t[size]);
     std::memset(storage.get(), kErasedByte, size);
@@ -30,13 +28,26 @@ NativeHost::NativeHost(const CardConfig& config, const char* path, std::size_t t
 }
 
 NativeHost::~NativeHost() {
-    win32_standin::UnregisterDevice(path_.c_str());
+    if (present_) win32_standin::UnregisterDevice(path_.c_str());
 }
 
 std::span<const uint8_t> NativeHost::Block(uint32_t block) const {
-    const uint8_t* data = model_.BlockData(block);
+    const uint8_t* data = controls_.BlockData(block);
     if (data == nullptr) return {};
-    return {data, model_.BlockLength(block)};
+    return {data, controls_.BlockLength(block)};
+}
+
+void NativeHost::Remove() {
+    if (!present_) return;
+    win32_standin::UnregisterDevice(path_.c_str());
+    present_ = false;
+}
+
+void NativeHost::Insert(const CardConfig& config) {
+    model_.EraseFlash();
+    model_.Configure(config);
+    if (!present_) win32_standin::RegisterDevice(path_.c_str(), this);
+    present_ = true;
 }
 
 void NativeHost::ClearTrace() {

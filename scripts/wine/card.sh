@@ -109,3 +109,25 @@ cmd_card_reset() {
     rm -f "$dir"/block*.bin "$dir"/trace.txt "$dir"/status.txt
     rm -f "$dir"/Socket*/block*.bin "$dir"/Socket*/trace.txt "$dir"/Socket*/status.txt
 }
+
+socket_number() {  # SOCKET COMMAND: dies unless SOCKET is 0 to 7
+    [[ "${1:-}" =~ ^[0-7]$ ]] || die "$2 takes a socket number from 0 to 7"
+}
+
+# Empties the socket through the driver's socket control device: from now on \\.\duvoN fails
+# to open with error 2. A handle opened before keeps reaching the card until it is closed.
+cmd_card_remove() {  # SOCKET
+    socket_number "${1:-}" card-remove
+    wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" card-remove "$1" || die "card-remove: the driver refused"
+}
+
+# Puts a fresh card into the socket: its configuration (as card-config --socket N gives it; none:
+# the default card) and no block files, then the card itself, whose blocks the driver blanks.
+cmd_card_insert() {  # SOCKET [NAME=VALUE ...]
+    socket_number "${1:-}" card-insert
+    local socket="$1"
+    shift
+    cmd_card_config --socket "$socket" "$@"
+    rm -f "$(card_data_dir "$socket")"/block*.bin
+    wine_cmd "C:\\DuvoTools\\$SERVICE_TOOL" card-insert "$socket" || die "card-insert: the driver refused"
+}

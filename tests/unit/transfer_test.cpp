@@ -302,7 +302,7 @@ TEST_F(TransferTest, ACompletionCodeWithAnotherTextIsNotTakenForCompletion) {
         win32_standin::Reset();
         config.faults.flash = fault;
         Card().Configure(config);
-        Card().model().ResetCounters();
+        Card().ResetCounters();
         EXPECT_FALSE(Transfer(Image(1000)));
         EXPECT_EQ(1u, Card().counters().blocksProgrammed);  // the card did send its reply
         EXPECT_EQ(95, percent.load());                      // both passes of the wait ran out

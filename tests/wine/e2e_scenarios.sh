@@ -186,13 +186,31 @@ case "$scenario" in
         [ ! -e "$DATA1/block05.bin" ] || fail "socket 1 wrote block 5"
         socket_download 2
         expect open_error 2
+        # Socket 1's card taken out and a fresh one put in while the driver runs: no device
+        # while the socket is empty (socket 0 keeps its card), then a card with blank blocks
+        # and a configuration of its own.
+        "$SESSION" card-remove 1
+        socket_download 1
+        expect open_error 2
+        download seed.bin 7
+        expect result 0x00000000
+        "$SESSION" card-insert 1 ProgrammingTimeMs=5
+        [ ! -e "$DATA1/block07.bin" ] || fail "the fresh card in socket 1 kept block 7's file"
+        socket_download 1 one.bin 5
+        expect open_error 0
+        expect result ok
+        expect_block one.bin 5 "$DATA1"
+        expect_status card 1 "$DATA1"
+        expect_status card_blocks 1 "$DATA1"
+        "$SESSION" card-remove 1
         # Slots outlives card-config of socket 0, and a driver restart, which loads each
-        # socket's blocks from its own folder.
+        # socket's blocks from its own folder and starts with a card in every socket.
         "$SESSION" driver-stop >/dev/null
         "$SESSION" driver-start >/dev/null
         socket_download 1
         expect open_error 0
         expect_status blocks_loaded 1 "$DATA1"
+        expect_status card 0 "$DATA1"
         # Slots out of range: one socket, and the value counted as rejected at every open.
         "$SESSION" card-slots 9
         socket_download 1
@@ -208,7 +226,7 @@ case "$scenario" in
         socket_download 1
         expect open_error 2
         snapshot_blocks socket1.after "$DATA1"
-        grep -q ' block07.bin$' "$WORK/socket1.after" || fail "socket 1's block lost"
+        grep -q ' block05.bin$' "$WORK/socket1.after" || fail "socket 1's block lost"
         "$SESSION" card-config --socket 1
         ;;
     *)

@@ -23,6 +23,10 @@ struct CardDevice {
     FAST_MUTEX lock;
     UNICODE_STRING parametersKey;
     wchar_t parametersKeyBuffer[512];
+    // Whether the socket holds a card (its link \DosDevices\duvoN exists), and which one: 0 for
+    // the card it had at the start, N for the N-th put in since (socket_control.h).
+    bool present;
+    ULONG cardNumber;
     // The directory of this socket's block files, trace and status file (NT path).
     wchar_t dataDirectory[kMaxDataDirectoryChars];
 

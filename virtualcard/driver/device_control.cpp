@@ -1,6 +1,7 @@
 #include "virtualcard/driver/card_device.h"
 #include "virtualcard/driver/dispatch.h"
 #include "virtualcard/driver/error_status.h"
+#include "virtualcard/driver/socket_control.h"
 
 namespace virtualcard::driver {
 
@@ -43,6 +44,7 @@ RequestBuffers BuffersOf(PIRP irp, const IO_STACK_LOCATION& stack) {
 }  // namespace
 
 NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
+    if (IsSocketControl(device)) return DispatchSocketControl(irp);
     auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
     const IO_STACK_LOCATION& stack = *IoGetCurrentIrpStackLocation(irp);
     RequestBuffers buffers = BuffersOf(irp, stack);

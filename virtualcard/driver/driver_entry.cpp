@@ -2,7 +2,8 @@
 // links \DosDevices\duvoN, each answered by a card model of its own. N is the Slots value of the
 // Parameters key, read here at the start (a device cannot appear at an open: an open of a name
 // that has no device never reaches the driver). Flash lives in paged pool for the driver's
-// lifetime; its blocks persist as files, in a directory per socket.
+// lifetime; its blocks persist as files, in a directory per socket. A socket's link comes and goes
+// with its card (socket_control.h); every socket starts with a card.
 #include <new>
 
 #include "virtualcard/driver/card_device.h"
@@ -10,6 +11,7 @@
 #include "virtualcard/driver/dispatch.h"
 #include "virtualcard/driver/flash_files.h"
 #include "virtualcard/driver/kernel_file.h"
+#include "virtualcard/driver/socket_control.h"
 
 namespace virtualcard::driver {
 
@@ -66,8 +68,8 @@ bool AllocateFlash(CardDevice& card) {
         FreeFlash(card);
         return false;
     }
-    RtlZeroMemory(card.flash, kFlashSize);
-    RtlZeroMemory(card.staging, kBlockSize);
+    RtlFillMemory(card.flash, kFlashSize, kErasedByte);
+    RtlFillMemory(card.staging, kBlockSize, kErasedByte);
     return true;
 }
 
@@ -96,18 +98,11 @@ void DeleteDevice(ULONG socket) {
     g_devices[socket] = nullptr;
 }
 
-void DeleteLink(ULONG socket) {
-    wchar_t linkName[kNameChars];
-    NumberedName(linkName, kLinkPrefix, socket);
-    UNICODE_STRING link;
-    RtlInitUnicodeString(&link, linkName);
-    IoDeleteSymbolicLink(&link);
-}
-
 void DeleteDevices() {
+    DeleteSocketControl();
     for (ULONG socket = 0; socket < kMaxSlots; ++socket) {
         if (g_devices[socket] == nullptr) continue;
-        DeleteLink(socket);
+        if (SocketCard(socket)->present) DeleteSocketLink(socket);
         DeleteDevice(socket);
     }
 }
@@ -134,16 +129,12 @@ NTSTATUS CreateDevice(PDRIVER_OBJECT driver, const UNICODE_STRING& registryPath,
         return STATUS_INSUFFICIENT_RESOURCES;
     }
     InitializeCard(card, registryPath);
-
-    wchar_t linkName[kNameChars];
-    NumberedName(linkName, kLinkPrefix, socket);
-    UNICODE_STRING link;
-    RtlInitUnicodeString(&link, linkName);
-    status = IoCreateSymbolicLink(&link, &name);
+    status = CreateSocketLink(socket);
     if (!NT_SUCCESS(status)) {
         DeleteDevice(socket);
         return status;
     }
+    card.present = true;
     g_devices[socket]->Flags |= DO_BUFFERED_IO;
     g_devices[socket]->Flags &= ~DO_DEVICE_INITIALIZING;
     return STATUS_SUCCESS;
@@ -157,18 +148,44 @@ NTSTATUS CreateDevices(PDRIVER_OBJECT driver, const UNICODE_STRING& registryPath
     UNICODE_STRING parametersKey;
     BuildParametersKey(&parametersKey, buffer, sizeof(buffer), registryPath, 0);
     const ULONG slots = ReadSlots(parametersKey);
-    for (ULONG socket = slots; socket-- > 0;) {
-        NTSTATUS status = CreateDevice(driver, registryPath, socket);
-        if (!NT_SUCCESS(status)) {
-            DeleteDevices();
-            return status;
-        }
+    NTSTATUS status = CreateSocketControl(driver);
+    for (ULONG socket = slots; NT_SUCCESS(status) && socket-- > 0;) {
+        status = CreateDevice(driver, registryPath, socket);
+    }
+    if (!NT_SUCCESS(status)) {
+        DeleteDevices();
+        return status;
     }
     DbgPrint("duvo: %lu socket(s)\n", slots);
     return STATUS_SUCCESS;
 }
 
 }  // namespace
+
+CardDevice* SocketCard(ULONG socket) {
+    if (socket >= kMaxSlots || g_devices[socket] == nullptr) return nullptr;
+    return static_cast<CardDevice*>(g_devices[socket]->DeviceExtension);
+}
+
+NTSTATUS CreateSocketLink(ULONG socket) {
+    wchar_t deviceName[kNameChars];
+    NumberedName(deviceName, kDevicePrefix, socket);
+    wchar_t linkName[kNameChars];
+    NumberedName(linkName, kLinkPrefix, socket);
+    UNICODE_STRING device;
+    RtlInitUnicodeString(&device, deviceName);
+    UNICODE_STRING link;
+    RtlInitUnicodeString(&link, linkName);
+    return IoCreateSymbolicLink(&link, &device);
+}
+
+void DeleteSocketLink(ULONG socket) {
+    wchar_t linkName[kNameChars];
+    NumberedName(linkName, kLinkPrefix, socket);
+    UNICODE_STRING link;
+    RtlInitUnicodeString(&link, linkName);
+    IoDeleteSymbolicLink(&link);
+}
 
 }  // namespace virtualcard::driver
 

@@ -1,5 +1,6 @@
 #include "virtualcard/driver/card_device.h"
 #include "virtualcard/driver/dispatch.h"
+#include "virtualcard/driver/socket_control.h"
 #include "virtualcard/driver/status_file.h"
 
 namespace virtualcard::driver {
@@ -16,6 +17,7 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status) {
 }  // namespace
 
 NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
+    if (IsSocketControl(device)) return Complete(irp, STATUS_SUCCESS);
     auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
     CardDeviceLock lock(card);
     CardConfig config;
@@ -31,6 +33,7 @@ NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
 }
 
 NTSTATUS DispatchClose(PDEVICE_OBJECT device, PIRP irp) {
+    if (IsSocketControl(device)) return Complete(irp, STATUS_SUCCESS);
     auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
     CardDeviceLock lock(card);
     card.trace.Flush();

@@ -25,6 +25,8 @@ void WriteStatusFile(const CardDevice& device) {
     Line(text, "trace", parameters.traceEnabled ? 1 : 0);
     Line(text, "blocks_loaded", device.blocksLoaded);
     Line(text, "opens", device.opens);
+    Line(text, "card", device.cardNumber);
+    Line(text, "card_blocks", device.model->BlocksHoldingData());
     const Counters& counters = device.model->counters();
     Line(text, "requests", counters.requests);
     Line(text, "failed_requests", counters.failedRequests);

@@ -8,11 +8,15 @@
 //                                                     wait until \\.\NAME (default duvo0) opens
 //                                                     (starting the service if it is still
 //                                                     stopped after 3 s)
+//   duvo_card_service card-remove N | card-insert N   empty socket N, or put a fresh card in
+//                                                     (the driver's socket control device)
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "virtualcard/driver/socket_control_codes.h"
 
 namespace {
 
@@ -138,10 +142,33 @@ int WaitDevice(DWORD timeoutMs, const char* name) {
     }
 }
 
+// A request to the driver's socket control device.
+int SocketRequest(DWORD code, const char* socketText) {
+    char* end = nullptr;
+    const unsigned long socket = std::strtoul(socketText, &end, 10);
+    if (*socketText == '\0' || *end != '\0' || socket > 7) {
+        std::fprintf(stderr, "duvo_card_service: %s is not a socket from 0 to 7\n", socketText);
+        return 2;
+    }
+    HANDLE control =
+        CreateFileA("\\\\.\\DuvoVirtualCardSockets", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    if (control == INVALID_HANDLE_VALUE) return Fail("opening the socket control device");
+    const BYTE input[4] = {static_cast<BYTE>(socket), 0, 0, 0};
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(control, code, const_cast<BYTE*>(input), sizeof input, nullptr,
+                                    0, &returned, nullptr);
+    const DWORD error = GetLastError();
+    CloseHandle(control);
+    SetLastError(error);
+    return ok ? 0
+              : Fail(code == virtualcard::driver::kIoctlRemoveCard ? "card-remove" : "card-insert");
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: duvo_card_service install IMAGEPATH | start | stop | remove | status | "
-                 "wait-device MS [NAME]\n");
+                 "wait-device MS [NAME] | card-remove N | card-insert N\n");
     return 2;
 }
 
@@ -154,6 +181,12 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "wait-device") == 0 && (argc == 3 || argc == 4)) {
         return WaitDevice(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)),
                           argc == 4 ? argv[3] : kDefaultDevice);
+    }
+    if (std::strcmp(command, "card-remove") == 0 && argc == 3) {
+        return SocketRequest(virtualcard::driver::kIoctlRemoveCard, argv[2]);
+    }
+    if (std::strcmp(command, "card-insert") == 0 && argc == 3) {
+        return SocketRequest(virtualcard::driver::kIoctlInsertCard, argv[2]);
     }
     if (argc == 2 && (std::strcmp(command, "start") == 0 || std::strcmp(command, "stop") == 0 ||
                       std::strcmp(command, "remove") == 0 || std::strcmp(command, "status") == 0)) {
