@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # duvoload --station and --json under Wine against the virtual card driver, each scenario in a
-# session of its own. A card is taken out by stopping the driver (its device is gone) and a fresh
-# one put in by clearing the socket's blocks and starting it again.
+# session of its own. Cards are taken out of socket 0 and fresh ones put in with the harness's
+# card-remove and card-insert while the station runs.
 #
 #   station_scenarios.sh SCENARIO
 #
@@ -53,11 +53,9 @@ wait_for_count() {  # FILE TEXT COUNT: waits up to a minute for COUNT lines of F
 }
 
 # The card in socket 0 taken out (its device gone), and a fresh one put in, with CONFIG.
-take_out_card() { "$SESSION" driver-stop >/dev/null; }
+take_out_card() { "$SESSION" card-remove 0; }
 insert_fresh_card() {  # CONFIG...
-    "$SESSION" card-reset
-    "$SESSION" card-config ProgrammingTimeMs=5 "$@"
-    "$SESSION" driver-start >/dev/null
+    "$SESSION" card-insert 0 ProgrammingTimeMs=5 "$@"
 }
 
 keep_blocks() {  # NAME: a copy of socket 0's block files
