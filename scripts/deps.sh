@@ -4,8 +4,9 @@
 set -euo pipefail
 
 native_pkgs=(g++ cmake make libgtest-dev valgrind clang-format clang libclang-rt-dev)
-# strace: a Wine scenario sees the log's flushes as the fsync calls they become.
-windows_pkgs=(mingw-w64 wine wine64 fonts-wine xvfb x11-utils imagemagick strace)
+# strace: a Wine scenario sees the log's flushes as the fsync calls they become. jq: the
+# --json scenarios parse every line with a real JSON parser.
+windows_pkgs=(mingw-w64 wine wine64 fonts-wine xvfb x11-utils imagemagick strace jq)
 # The release zip: its packer, the user guide's renderer, and the unpacker its test uses.
 release_pkgs=(zip unzip cmark-gfm)
 # wine32 must be in place before the first Wine prefix is created.

@@ -15,7 +15,9 @@
 #include "app/duvoload/plan/manifest.h"
 #include "app/duvoload/plan/options.h"
 #include "app/duvoload/record/outcome.h"
+#include "app/duvoload/record/json_report.h"
 #include "app/duvoload/record/run_record.h"
+#include "app/duvoload/station/station_writer.h"
 #include "app/duvoload/console/unicode_text.h"
 #include "app/duvoload/console/version_text.h"
 
@@ -92,7 +94,9 @@ int RunGangMember(const Options& options, CBlockLog& log) {
     if (!ReadGangPlan(&plan, &error)) return Refuse(error);
     const WriteSettings settings{.socket = options.socket,
                                  .quiet = options.quiet,
-                                 .everyPercent = options.gangMember == GangMember::Live};
+                                 .everyPercent = options.gangMember == GangMember::Live,
+                                 .tag = options.tag,
+                                 .showProgress = {}};
     const int exitCode = WriteBlocks(settings, plan, log);
     NoteRunFinished();
     return exitCode;
@@ -124,22 +128,36 @@ int Run(const std::vector<std::string>& args) {
         options.sockets.empty() ? std::vector<unsigned>{options.socket} : options.sockets;
     if (!options.manifestPath.empty() && !ReadManifest(&options, &error)) {
         for (unsigned socket : sockets) {
-            RecordRefusedRun(socket, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error);
+            RecordRefusedRun(socket, log, {{0, FullPathOf(options.manifestPath), "", ""}}, error,
+                             options.tag);
         }
         return Refuse(error);
     }
     std::vector<PlannedBlock> plan;
     if (!LoadPlan(options, &plan, &error)) {
         for (unsigned socket : sockets) {
-            RecordRefusedRun(socket, log, RefusedBlocks(options, plan), error);
+            RecordRefusedRun(socket, log, RefusedBlocks(options, plan), error, options.tag);
         }
         return Refuse(error);
     }
     int exitCode = EXIT_ALL_WRITTEN;
-    if (options.sockets.empty()) {
-        const WriteSettings settings{
-            .socket = options.socket, .quiet = options.quiet, .console = IsConsole(StdStream::Err)};
+    if (options.station) {
+        exitCode = RunStation(options, plan, log);
+    } else if (options.sockets.empty()) {
+        if (options.json) SendRecordsTo(PrintJsonBlock);
+        const WriteSettings settings{.socket = options.socket,
+                                     .quiet = options.quiet,
+                                     .console = IsConsole(StdStream::Err),
+                                     .tag = options.tag,
+                                     .showProgress = {}};
         exitCode = WriteBlocks(settings, plan, log);
+        if (options.json &&
+            !WriteLine(StdStream::Out,
+                       JsonRunObject(exitCode, options.tag,
+                                     {{.socket = options.socket, .exitCode = exitCode}})) &&
+            exitCode == EXIT_ALL_WRITTEN) {
+            exitCode = EXIT_OUTPUT_FAILED;
+        }
     } else {
         exitCode = WriteGang(options, plan, log);
     }

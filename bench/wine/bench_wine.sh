@@ -6,8 +6,10 @@
 # On the build this machine's Wine runs (the harness's `arch`). Then the gang measure: one image
 # (DUVO_BENCH_GANG_BYTES, default 65,537 bytes) written by duvoload into one socket alone, into
 # two sockets at once and into four, each run timed whole (the shorter of two), and the ratios
-# to the one socket.
-# DUVO_BENCH_GANG_ONLY=1 skips the first part.
+# to the one socket. Then the station measure: a 4,000-byte image written by a station into every
+# card inserted (the driver started again with fresh cards), the time from a card's insertion until
+# the station has it answering, and the cards per minute of one socket and of two at once.
+# DUVO_BENCH_GANG_ONLY=1 skips the first part; DUVO_BENCH_STATION_ONLY=1 runs the station alone.
 set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -25,11 +27,12 @@ data="$("$SESSION" data-dir)"
 "$SESSION" card-config ProgrammingTimeMs=0
 # The dialog's DownloadImage, then the command line's duvoload.exe, on the same image.
 duvoload="$(cd "$build" && pwd)/app/duvoload/duvoload.exe"
-if [ -z "${DUVO_BENCH_GANG_ONLY:-}" ]; then
+if [ -z "${DUVO_BENCH_GANG_ONLY:-}" ] && [ -z "${DUVO_BENCH_STATION_ONLY:-}" ]; then
     "$SESSION" run "$build/bench/wine/download_bench_wine.exe" "$("$SESSION" winpath "$data/status.txt")" \
         "${DUVO_BENCH_IMAGE_BYTES:-917503}" "$("$SESSION" winpath "$duvoload")" | tr -d '\r'
 fi
 
+if [ -z "${DUVO_BENCH_STATION_ONLY:-}" ]; then
 # ---- gang: several sockets at once against one alone ----
 work="$build/bench/wine/gang"
 rm -rf "$work"
@@ -64,4 +67,68 @@ awk -v bytes="$(stat -c %s "$image")" -v one="$one" -v two="$two" -v four="$four
     printf "gang 2 sockets:   %6.2f s   ratio %.2f (goal <= 1.2; 2.00 in sequence)\n", two, two / one
     printf "gang 4 sockets:   %6.2f s   ratio %.2f (4.00 in sequence)\n", four, four / one
 }'
+fi
 "$SESSION" card-slots
+
+# ---- station: from insertion to the card answering, and cards per minute ----
+work="$build/bench/wine/station"
+rm -rf "$work"
+mkdir -p "$work"
+image="$work/station.bin"
+head -c 4000 /dev/urandom >"$image"
+"$SESSION" card-slots 2
+now() { date +%s.%N; }
+# Waits until FILE holds COUNT lines with TEXT; prints the time it saw them.
+seen_at() {  # FILE TEXT COUNT
+    local i
+    for i in $(seq 6000); do
+        [ "$(tr -d '\r' <"$1" | grep -cF -- "$2")" -ge "$3" ] && { now; return 0; }
+        sleep 0.01
+    done
+    echo "bench-wine: no '$2' in $1" >&2
+    exit 1
+}
+# Stations on SOCKETS, CARDS cards each: every card is put in (the driver started again with blank
+# cards) once every station waits for one, and taken out once every station has written it.
+# Prints the insertion-to-answer times, then the seconds from the first insertion to the last card
+# written.
+station_round() {  # CARDS SOCKETS...
+    local cards="$1" card socket pids=() inserted first="" last
+    shift
+    "$SESSION" driver-stop >/dev/null
+    for socket in "$@"; do
+        "$SESSION" card-config --socket "$socket" ProgrammingTimeMs=0
+        "$SESSION" run "$duvoload" --station --slot "$socket" --cards "$cards" \
+            "14=Z:${image//\//\\}" >"$work/out$socket.txt" 2>"$work/err$socket.txt" &
+        pids+=($!)
+    done
+    for card in $(seq "$cards"); do
+        for socket in "$@"; do seen_at "$work/err$socket.txt" "socket $socket: waiting for a card" "$card" >/dev/null; done
+        "$SESSION" card-reset
+        "$SESSION" driver-start >/dev/null
+        inserted="$(now)"
+        [ -n "$first" ] || first="$inserted"
+        for socket in "$@"; do
+            echo "answer $(seen_at "$work/err$socket.txt" "socket $socket card $card: writing" 1) $inserted" \
+                | awk '{printf "%.3f\n", $2 - $3}'
+        done
+        for socket in "$@"; do last="$(seen_at "$work/err$socket.txt" "socket $socket card $card: written" 1)"; done
+        [ "$card" = "$cards" ] || "$SESSION" driver-stop >/dev/null
+    done
+    for pid in "${pids[@]}"; do wait "$pid"; done
+    echo "$first $last" | awk '{printf "total %.3f\n", $2 - $1}'
+}
+one="$(station_round 3 0)"
+two="$(station_round 3 0 1)"
+"$SESSION" driver-start >/dev/null 2>&1 || true
+"$SESSION" card-slots
+{ echo "$one" | sed 's/^/one /'; echo "$two" | sed 's/^/two /'; } | awk '
+    $2 != "total" { n++; sum += $2; if ($2 > max) max = $2 }
+    $1 == "one" && $2 == "total" { one = $3 }
+    $1 == "two" && $2 == "total" { two = $3 }
+    END {
+        printf "station image:    4000 bytes into block 14, 3 cards per socket, inserted by starting the driver\n"
+        printf "station insertion to answer: mean %.2f s, longest %.2f s over %d cards (goal <= 1 s)\n", sum / n, max, n
+        printf "station 1 socket:  %6.1f cards/min (3 cards in %.2f s, the harness'"'"'s removal and insertion included)\n", 3 * 60 / one, one
+        printf "station 2 sockets: %6.1f cards/min (6 cards in %.2f s)\n", 6 * 60 / two, two
+    }'

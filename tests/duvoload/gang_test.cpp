@@ -139,6 +139,8 @@ TEST(MemberLines, ARecordComesBackFieldForFieldWhateverItsTextsHold) {
     record.message = "block 4: Duvo5 failed [000000AA]";
     record.time = "2026-12-08T06:17:03+01:00";
     record.seconds = 1.25;
+    record.card = 12;
+    record.tag = "lot\\7 \"x\"";
     const std::string line = EncodeRecordLine(record);
     EXPECT_EQ(line.find('\n'), std::string::npos);
     const DecodedMemberLine decoded = DecodeMemberLine(line);
@@ -155,6 +157,8 @@ TEST(MemberLines, ARecordComesBackFieldForFieldWhateverItsTextsHold) {
     EXPECT_EQ(back.message, record.message);
     EXPECT_EQ(back.time, record.time);
     EXPECT_EQ(back.seconds, 1.25);
+    EXPECT_EQ(back.card, 12u);
+    EXPECT_EQ(back.tag, record.tag);
 }
 
 // Only a record counts as a block reported: a message or a progress line that reads like a

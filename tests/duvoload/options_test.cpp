@@ -38,6 +38,14 @@ TEST(ParseArguments, AcceptsTheDocumentedForms) {
     EXPECT_EQ(o.socket, 5u);
     EXPECT_TRUE(o.sockets.empty());
     EXPECT_TRUE(o.blocks.empty());
+    ASSERT_TRUE(ParseArguments(
+        {"--station", "--slot", "1", "--cards", "3", "--json", "--tag", "WO 7 \xCE\xA9", "2=a.bin"},
+        &o, &error))
+        << error;
+    EXPECT_TRUE(o.station);
+    EXPECT_EQ(o.cards, 3u);
+    EXPECT_TRUE(o.json);
+    EXPECT_EQ(o.tag, "WO 7 \xCE\xA9");
     ASSERT_TRUE(ParseArguments({"2=a.bin", "--help"}, &o, &error));
     EXPECT_EQ(o.action, Action::Help);
     ASSERT_TRUE(ParseArguments({"--version"}, &o, &error));
@@ -78,6 +86,24 @@ TEST(ParseArguments, RefusesWithOneMessageNamingTheArgument) {
          "--gang-member takes its blocks from the gang run that starts it"},
         {{"--gang-member", "live", "2=a"},
          "--gang-member takes its blocks from the gang run that starts it"},
+        {{"--tag", "", "2=a"}, "option --tag: the tag is empty"},
+        {{"--tag", "lot\t4", "2=a"},
+         "option --tag \"lot\t4\": the tag holds the control character \\x09"},
+        {{"--tag", "lot\x1B[2J", "2=a"},
+         "option --tag \"lot\x1B[2J\": the tag holds the control character \\x1B"},
+        {{"--tag", "lot\r\n", "2=a"},
+         "option --tag \"lot\r\n\": the tag holds the control character \\x0D"},
+        {{"--tag", "lot\xC2\x85", "2=a"},
+         "option --tag \"lot\xC2\x85\": the tag holds the control character \\u0085"},
+        {{"--cards", "2", "2=a"}, "--cards counts the cards of a station: it takes --station"},
+        {{"--station", "--cards", "0", "2=a"},
+         "option --cards \"0\": not a number of cards (1 or more)"},
+        {{"--station", "--cards", "x", "2=a"},
+         "option --cards \"x\": not a number of cards (1 or more)"},
+        {{"--station", "--slots", "0,1", "2=a"},
+         "--station runs on one socket: start one station per socket (--station --slot N)"},
+        {{"--station", "--probe"},
+         "--probe writes nothing: it takes no --station, --json or --tag"},
     };
     for (const auto& c : cases) {
         Options o;

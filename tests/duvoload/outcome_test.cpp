@@ -115,7 +115,9 @@ BlockRecord Record(int block, BlockStatus status, std::uint32_t bytes, double se
         .code = code,
         .message = message,
         .time = time,
-        .seconds = seconds};
+        .seconds = seconds,
+        .card = 0,
+        .tag = ""};
 }
 
 TEST(Outcome, ResultAndLogLines) {
@@ -128,20 +130,27 @@ TEST(Outcome, ResultAndLogLines) {
     EXPECT_EQ(ResultLine(skipped), "block 5: not attempted");
     written.file = "C:\\a b.bin";
     written.sha256 = "ab12";
-    EXPECT_EQ(LogLine(written), "T3\t1\t3\tC:\\a b.bin\t1024\tab12\twritten\t0.50");
-    EXPECT_EQ(LogLine(failed), "T4\t1\t4\tp\t1000\th\tfailed 87025353\t1.25");
-    EXPECT_EQ(LogLine(skipped), "T\t1\t5\tp\t77\th\tnot attempted\t0.00");
+    EXPECT_EQ(LogLine(written), "T3\t1\t3\tC:\\a b.bin\t1024\tab12\twritten\t0.50\t\t");
+    EXPECT_EQ(LogLine(failed), "T4\t1\t4\tp\t1000\th\tfailed 87025353\t1.25\t\t");
+    EXPECT_EQ(LogLine(skipped), "T\t1\t5\tp\t77\th\tnot attempted\t0.00\t\t");
     // A tab or an escape in a path cannot split the line's fields or reach a terminal raw.
     skipped.file = "a\tb\x1B[2J.bin";
-    EXPECT_EQ(LogLine(skipped), "T\t1\t5\ta\\x09b\\x1B[2J.bin\t77\th\tnot attempted\t0.00");
+    EXPECT_EQ(LogLine(skipped), "T\t1\t5\ta\\x09b\\x1B[2J.bin\t77\th\tnot attempted\t0.00\t\t");
+    // A station's card and the run's tag come last, after the fields scripts already cut.
+    written.card = 3;
+    written.tag = "WO-7 \xCE\xA9";
+    EXPECT_EQ(ResultLine(written), "card 3 block 3: written 1024 bytes in 0.50 s (2.00 KB/s)");
+    EXPECT_EQ(LogLine(written),
+              "T3\t1\t3\tC:\\a b.bin\t1024\tab12\twritten\t0.50\t3\tWO-7 \xCE\xA9");
 }
 
 TEST(Outcome, RefusedLinesAndTheTimeWithItsOffset) {
     EXPECT_EQ(
-        RefusedLogLine("T", 1, 3, "Z:\\a.bin", "100", "ab", "argument \"4=b\": \"b\" is empty"),
-        "T\t1\t3\tZ:\\a.bin\t100\tab\trefused argument \"4=b\": \"b\" is empty\t0.00");
-    EXPECT_EQ(RefusedLogLine("T", 0, 0, "m.txt", "", "", "line 2:\x1B"),
-              "T\t0\t\tm.txt\t\t\trefused line 2:\\x1B\t0.00");
+        RefusedLogLine("T", 1, 3, "Z:\\a.bin", "100", "ab", "argument \"4=b\": \"b\" is empty",
+                       "lot 9"),
+        "T\t1\t3\tZ:\\a.bin\t100\tab\trefused argument \"4=b\": \"b\" is empty\t0.00\t\tlot 9");
+    EXPECT_EQ(RefusedLogLine("T", 0, 0, "m.txt", "", "", "line 2:\x1B", ""),
+              "T\t0\t\tm.txt\t\t\trefused line 2:\\x1B\t0.00\t\t");
     EXPECT_EQ(IsoLocalTime(2026, 12, 8, 6, 17, 3, 60), "2026-12-08T06:17:03+01:00");
     EXPECT_EQ(IsoLocalTime(2026, 1, 2, 3, 4, 5, 0), "2026-01-02T03:04:05+00:00");
     EXPECT_EQ(IsoLocalTime(2026, 1, 2, 3, 4, 5, -300), "2026-01-02T03:04:05-05:00");

@@ -21,7 +21,9 @@ void HeadlessRun(Context& c) {
     LoaderUi ui;
     if (!Launch(c, ui)) return;
     c.shots.Take("idle");
-    const std::string path = c.workDir + "sample image.bin";
+    // A folder a user would have, so that the guide's picture shows a path like theirs.
+    CreateDirectoryA("C:\\Firmware", nullptr);
+    const std::string path = "C:\\Firmware\\boot.bin";
     const std::vector<BYTE> image = WriteImage(path, 4000, 11);
     SetWindowTextRemote(ui.Control(IDC_FILE_PATH), path);
     std::printf("path box: %s\nblock list: %s\nstatus: %s\n", ui.Text(IDC_FILE_PATH).c_str(),

@@ -9,6 +9,7 @@
 #include "app/duvoload/console/system_message.h"
 #include "app/duvoload/gang/gang_protocol.h"
 #include "app/duvoload/gang/gang_report.h"
+#include "app/duvoload/record/json_report.h"
 #include "app/duvoload/gang/member_command.h"
 #include "app/duvoload/gang/member_lines.h"
 #include "app/duvoload/record/outcome.h"
@@ -22,6 +23,7 @@ struct SocketProcess {
     unsigned socket = 0;
     std::size_t liveIndex = 0;  // its live line, when the parent shows live lines
     bool live = false;
+    bool json = false;         // its records as JSON objects (--json)
     HANDLE process = nullptr;  // null when it could not be started
     HANDLE planWrite = nullptr;
     HANDLE outputRead = nullptr;
@@ -131,7 +133,8 @@ void Show(SocketProcess& socket, const std::string& line) {
     switch (decoded.kind) {
         case MemberLine::Record:
             decoded.record.socket = socket.socket;
-            WriteLine(StdStream::Out, GangResultLine(decoded.record));
+            WriteLine(StdStream::Out, socket.json ? JsonBlockObject(decoded.record)
+                                                  : GangResultLine(decoded.record));
             socket.reported.push_back(decoded.record.block);
             break;
         case MemberLine::Message:
@@ -193,14 +196,15 @@ DWORD AwaitProcessCode(const SocketProcess& socket) {
 // kill). Then the block it may have been writing is failed (ERROR_PROCESS_ABORTED: it is not
 // known to be written), and the rest are not attempted. Returns the socket's exit code.
 bool RecordUnreported(const SocketProcess& socket, bool endedAbnormally,
-                      const std::vector<PlannedBlock>& plan, CBlockLog& log) {
+                      const std::vector<PlannedBlock>& plan, const std::string& tag,
+                      CBlockLog& log) {
     bool failedOne = false;
     bool kept = true;
     for (const PlannedBlock& planned : plan) {
         bool reported = false;
         for (int block : socket.reported) reported = reported || block == planned.block;
         if (reported) continue;
-        BlockRecord record = PlannedRecord(socket.socket, planned);
+        BlockRecord record = PlannedRecord(socket.socket, planned, tag);
         if (endedAbnormally && !failedOne) {
             record.status = BlockStatus::Failed;
             record.kind = ResultKind::SystemError;
@@ -215,6 +219,16 @@ bool RecordUnreported(const SocketProcess& socket, bool endedAbnormally,
 
 bool PrintGangRecord(const BlockRecord& record) {
     return WriteLine(StdStream::Out, GangResultLine(record));
+}
+
+// The gang's last line: the summary, or the run's JSON object.
+bool PrintGangEnd(const Options& options, const std::vector<int>& codes, int exitCode) {
+    if (!options.json) return WriteLine(StdStream::Out, GangSummaryLine(options.sockets, codes));
+    std::vector<SocketReport> sockets;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        sockets.push_back({.socket = options.sockets[i], .exitCode = codes[i]});
+    }
+    return WriteLine(StdStream::Out, JsonRunObject(exitCode, options.tag, sockets));
 }
 
 // Ends the sockets' processes started so far; none has been given its plan.
@@ -240,7 +254,9 @@ int RefuseGang(const Options& options, const std::vector<PlannedBlock>& plan, CB
         refused.push_back({planned.block, planned.fullPath,
                            std::to_string(planned.image.bytes.size()), planned.image.sha256});
     }
-    for (unsigned socket : options.sockets) RecordRefusedRun(socket, log, refused, reason);
+    for (unsigned socket : options.sockets) {
+        RecordRefusedRun(socket, log, refused, reason, options.tag);
+    }
     return EXIT_DOWNLOAD_FAILED;
 }
 
@@ -257,13 +273,14 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
         return RefuseGang(options, plan, log,
                           "cannot tie the sockets' processes to this one: " + reason);
     }
-    SendRecordsTo(PrintGangRecord);
+    SendRecordsTo(options.json ? PrintJsonBlock : PrintGangRecord);
     std::vector<SocketProcess> sockets(options.sockets.size());
     for (std::size_t i = 0; i < sockets.size(); ++i) {
         SocketProcess& socket = sockets[i];
         socket.socket = options.sockets[i];
         socket.liveIndex = i;
         socket.live = live;
+        socket.json = options.json;
         // The live lines stand in the list's order from the start.
         if (live) SetLiveLine(i, Prefix(socket.socket));
         const std::u16string utf16 = MemberCommandLine(program, options, socket.socket, live);
@@ -273,7 +290,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
                 break;
             case StartResult::NotStarted:
                 SayOfSocket(socket.socket, "cannot start its process: " + reason);
-                RecordUnreported(socket, false, plan, log);
+                RecordUnreported(socket, false, plan, options.tag, log);
                 continue;
             case StartResult::NotInJob:
                 EndStarted(sockets);
@@ -293,7 +310,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
             CloseHandle(socket.outputRead);
             socket.process = nullptr;
             SayOfSocket(socket.socket, "cannot follow its process: " + reason);
-            RecordUnreported(socket, false, plan, log);
+            RecordUnreported(socket, false, plan, options.tag, log);
         }
     }
     for (SocketProcess& socket : sockets) {
@@ -316,15 +333,15 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
                 SayOfSocket(socket.socket, std::string("its process ended with ") + hex +
                                                " before it reported every block");
             }
-            const bool kept = RecordUnreported(socket, abnormal, plan, log);
+            const bool kept = RecordUnreported(socket, abnormal, plan, options.tag, log);
             socket.exitCode = SocketExitCode(code, everyBlockReported, kept);
         }
         codes.push_back(socket.exitCode);
     }
     EndLiveLines();
-    WriteLine(StdStream::Out, GangSummaryLine(options.sockets, codes));
+    const int exitCode = GangExitCode(codes);
+    PrintGangEnd(options, codes, exitCode);
     // Closing the job ends any socket's process still running (none should be).
     CloseHandle(job);
-    const int exitCode = GangExitCode(codes);
     return exitCode == EXIT_ALL_WRITTEN && OutputFailed() ? EXIT_OUTPUT_FAILED : exitCode;
 }

@@ -31,5 +31,6 @@ std::u16string MemberCommandLine(const std::u16string& program, const Options& o
                           u" --gang-member " + (live ? u"live" : u"plain");
     if (options.quiet) line += u" --quiet";
     if (!options.logPath.empty()) line += u" --log " + Quoted(Utf16FromUtf8(options.logPath));
+    if (!options.tag.empty()) line += u" --tag " + Quoted(Utf16FromUtf8(options.tag));
     return line;
 }

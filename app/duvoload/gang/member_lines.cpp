@@ -8,7 +8,7 @@
 namespace {
 
 constexpr char kFieldSeparator = '\t';
-constexpr std::size_t kRecordFields = 11;
+constexpr std::size_t kRecordFields = 13;
 
 std::string Escaped(const std::string& text) {
     std::string out;
@@ -115,12 +115,14 @@ bool DecodeRecord(const std::string& content, BlockRecord* record) {
     unsigned long long block = 0;
     unsigned long long bytes = 0;
     unsigned long long code = 0;
+    unsigned long long card = 0;
     if (!Unescaped(content, &f) || f.size() != kRecordFields ||
         !ParseNumber(f[0], 10, 0xFFFFFFFF, &socket) || !ParseNumber(f[1], 10, 0x7FFFFFFF, &block) ||
         !ParseNumber(f[3], 10, 0xFFFFFFFF, &bytes) ||
         !ParseWord(f[5], kStatusWords, &record->status) ||
         !ParseWord(f[6], kKindWords, &record->kind) || f[7].size() != 8 ||
-        !ParseNumber(f[7], 16, 0xFFFFFFFF, &code) || !ParseSeconds(f[10], &record->seconds)) {
+        !ParseNumber(f[7], 16, 0xFFFFFFFF, &code) || !ParseSeconds(f[10], &record->seconds) ||
+        !ParseNumber(f[11], 10, 0xFFFFFFFF, &card)) {
         return false;
     }
     record->socket = static_cast<unsigned>(socket);
@@ -131,6 +133,8 @@ bool DecodeRecord(const std::string& content, BlockRecord* record) {
     record->code = static_cast<std::uint32_t>(code);
     record->message = f[8];
     record->time = f[9];
+    record->card = static_cast<unsigned>(card);
+    record->tag = f[12];
     return true;
 }
 
@@ -151,7 +155,9 @@ std::string EncodeRecordLine(const BlockRecord& record) {
                                                code,
                                                record.message,
                                                record.time,
-                                               seconds};
+                                               seconds,
+                                               std::to_string(record.card),
+                                               record.tag};
     std::string line = "R ";
     for (std::size_t i = 0; i < kRecordFields; ++i) {
         if (i > 0) line += kFieldSeparator;

@@ -15,7 +15,7 @@ enum class MemberLine {
 };
 
 // "R " and the record's fields: socket, block, file, bytes, SHA-256, status, kind, code, message,
-// time, seconds.
+// time, seconds, card, tag.
 std::string EncodeRecordLine(const BlockRecord& record);
 
 // "M " or "P " and the text.

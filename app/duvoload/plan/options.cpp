@@ -2,6 +2,10 @@
 
 #include "app/duvoload/plan/socket_list.h"
 
+#include <cstdio>
+
+#include "app/duvoload/console/unicode_text.h"
+
 namespace {
 
 std::string Quoted(const std::string& text) {
@@ -27,6 +31,37 @@ bool ParseBlockArgument(const std::string& arg, BlockFile* entry, std::string* e
     }
     entry->origin = origin;
     return true;
+}
+
+// A tag goes into a log line's field and a terminal line: a control character, or a tab
+// (the log's field separator), would break them.
+bool CheckTag(const std::string& tag, std::string* error) {
+    if (tag.empty()) {
+        *error = "option --tag: the tag is empty";
+        return false;
+    }
+    std::size_t at = tag.find('\t');
+    char32_t c = '\t';
+    if (at != std::string::npos || FindControlCharacter(tag, &at, &c)) {
+        char shown[16];
+        std::snprintf(shown, sizeof shown, c < 0x80 ? "\\x%02X" : "\\u%04X",
+                      static_cast<unsigned>(c));
+        *error = "option --tag " + Quoted(tag) + ": the tag holds the control character " + shown;
+        return false;
+    }
+    return true;
+}
+
+// A station's --cards: how many cards each socket writes before it ends.
+bool ParseCardCount(const std::string& text, unsigned* cards) {
+    if (text.empty() || text.size() > 6) return false;
+    unsigned value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    *cards = value;
+    return value > 0;
 }
 
 // The option's value: the next argument, which must exist.
@@ -58,6 +93,18 @@ bool CheckCombination(const Options& options, bool probe, bool socketNamed, std:
         *error = "--manifest and BLOCK=FILE arguments cannot be combined";
         return false;
     }
+    if (options.station && !options.sockets.empty() && options.gangMember == GangMember::None) {
+        *error = "--station runs on one socket: start one station per socket (--station --slot N)";
+        return false;
+    }
+    if (options.cards != 0 && !options.station) {
+        *error = "--cards counts the cards of a station: it takes --station";
+        return false;
+    }
+    if (probe && (options.station || options.json || !options.tag.empty())) {
+        *error = "--probe writes nothing: it takes no --station, --json or --tag";
+        return false;
+    }
     if (probe && (named || !options.logPath.empty())) {
         *error = "--probe writes nothing: it takes no blocks, manifest or log";
         return false;
@@ -82,6 +129,20 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
             return true;
         } else if (arg == "--quiet") {
             options->quiet = true;
+        } else if (arg == "--json") {
+            options->json = true;
+        } else if (arg == "--station") {
+            options->station = true;
+        } else if (arg == "--cards") {
+            if (!TakeValue(args, &i, &value, error)) return false;
+            if (!ParseCardCount(value, &options->cards)) {
+                *error = "option --cards " + Quoted(value) + ": not a number of cards (1 or more)";
+                return false;
+            }
+        } else if (arg == "--tag") {
+            if (!TakeValue(args, &i, &value, error)) return false;
+            if (!CheckTag(value, error)) return false;
+            options->tag = value;
         } else if (arg == "--probe") {
             probe = true;
         } else if (arg == "--slot") {

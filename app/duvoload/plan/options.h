@@ -19,6 +19,10 @@ struct Options {
     std::vector<unsigned> sockets;  // --slots: the sockets of a gang run, in order; else empty
     GangMember gangMember = GangMember::None;
     bool quiet = false;
+    bool json = false;         // --json: stdout is JSON Lines (json_report.h)
+    bool station = false;      // --station: write every card inserted, per socket, until stopped
+    unsigned cards = 0;        // --cards N: a station's sockets each end after N cards; 0: no end
+    std::string tag;           // --tag: free text on every log line and JSON object of the run
     std::string logPath;       // empty: no log
     std::string manifestPath;  // empty: the blocks come from BLOCK=FILE arguments
     std::vector<BlockFile> blocks;

@@ -21,4 +21,6 @@ struct BlockRecord {
     std::string message;                    // the failure's text without its line end
     std::string time;  // local time its download began, else when its result was known
     double seconds = 0;
+    unsigned card = 0;  // the card's number in its socket in a station, from 1; 0 outside one
+    std::string tag;    // the run's --tag, or empty
 };

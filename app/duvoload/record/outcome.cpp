@@ -43,7 +43,16 @@ std::string JoinLogFields(std::initializer_list<std::string> fields) {
     return line;
 }
 
+// The card's field of a log line: empty outside a station.
+std::string CardField(unsigned card) {
+    return card == 0 ? std::string() : std::to_string(card);
+}
+
 }  // namespace
+
+std::string CardPrefix(unsigned card) {
+    return card == 0 ? std::string() : "card " + std::to_string(card) + " ";
+}
 
 int ExitCodeFor(ResultKind kind) {
     switch (kind) {
@@ -63,7 +72,8 @@ int ExitCodeFor(ResultKind kind) {
 }
 
 std::string ResultLine(const BlockRecord& record) {
-    const std::string head = "block " + std::to_string(record.block) + ": ";
+    const std::string head =
+        CardPrefix(record.card) + "block " + std::to_string(record.block) + ": ";
     switch (record.status) {
         case BlockStatus::Written:
             return head + Format("written %u bytes in %.2f s (%.2f KB/s)",
@@ -87,13 +97,16 @@ std::string LogLine(const BlockRecord& record) {
     }
     return JoinLogFields({record.time, std::to_string(record.socket), std::to_string(record.block),
                           EscapeControls(record.file), std::to_string(record.bytes), record.sha256,
-                          result, Format("%.2f", record.seconds)});
+                          result, Format("%.2f", record.seconds), CardField(record.card),
+                          EscapeControls(record.tag)});
 }
 
 std::string RefusedLogLine(const std::string& localTime, unsigned socket, int block,
                            const std::string& fullPath, const std::string& bytes,
-                           const std::string& sha256, const std::string& reason) {
-    return JoinLogFields(
-        {localTime, std::to_string(socket), block == 0 ? std::string() : std::to_string(block),
-         EscapeControls(fullPath), bytes, sha256, "refused " + EscapeControls(reason), "0.00"});
+                           const std::string& sha256, const std::string& reason,
+                           const std::string& tag) {
+    return JoinLogFields({localTime, std::to_string(socket),
+                          block == 0 ? std::string() : std::to_string(block),
+                          EscapeControls(fullPath), bytes, sha256,
+                          "refused " + EscapeControls(reason), "0.00", "", EscapeControls(tag)});
 }

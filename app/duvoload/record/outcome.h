@@ -26,14 +26,19 @@ int ExitCodeFor(ResultKind kind);
 std::string ResultLine(const BlockRecord& record);
 
 // The log line of one block, tab-separated, without a newline: time, socket, block, full path,
-// bytes, SHA-256, result ("written", "failed 87025353", "not attempted"), seconds. Control
-// characters in the path are escaped.
+// bytes, SHA-256, result ("written", "failed 87025353", "not attempted"), seconds, then the card
+// (empty outside a station) and the tag, at the end so that the fields before keep their places.
+// Control characters in the path and the tag are escaped.
 std::string LogLine(const BlockRecord& record);
 
 // The log line of a block named by a run that was refused before any block was written: its
 // bytes and SHA-256 when its file was read (else empty), the result "refused " + `reason`,
-// seconds 0.00. Block 0 leaves the block field empty (a manifest refused before its blocks were
-// known).
+// seconds 0.00, no card, the run's tag. Block 0 leaves the block field empty (a manifest refused
+// before its blocks were known).
 std::string RefusedLogLine(const std::string& localTime, unsigned socket, int block,
                            const std::string& fullPath, const std::string& bytes,
-                           const std::string& sha256, const std::string& reason);
+                           const std::string& sha256, const std::string& reason,
+                           const std::string& tag);
+
+// "card 3 " in a station (a card's block: "card 3 block 4: ..."); empty outside one.
+std::string CardPrefix(unsigned card);

@@ -1,6 +1,7 @@
 #include "app/duvoload/record/run_record.h"
 
 #include "app/duvoload/console/console_text.h"
+#include "app/duvoload/record/json_report.h"
 #include "app/duvoload/record/local_time.h"
 #include "app/duvoload/record/outcome.h"
 
@@ -14,6 +15,10 @@ RecordSink g_recordSink = PrintResultLine;
 
 }  // namespace
 
+bool PrintJsonBlock(const BlockRecord& record) {
+    return WriteLine(StdStream::Out, JsonBlockObject(record));
+}
+
 void SendRecordsTo(RecordSink sink) {
     g_recordSink = sink;
 }
@@ -26,11 +31,11 @@ bool RecordBlock(CBlockLog& log, BlockRecord record) {
 }
 
 void RecordRefusedRun(unsigned socket, CBlockLog& log, const std::vector<RefusedBlock>& blocks,
-                      const std::string& reason) {
+                      const std::string& reason, const std::string& tag) {
     const std::string now = LocalTimeNow();
     for (const RefusedBlock& refused : blocks) {
         if (!log.Append(RefusedLogLine(now, socket, refused.block, refused.fullPath, refused.bytes,
-                                       refused.sha256, reason))) {
+                                       refused.sha256, reason, tag))) {
             return;
         }
     }

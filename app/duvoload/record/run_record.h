@@ -23,6 +23,9 @@ struct RefusedBlock {
 using RecordSink = bool (*)(const BlockRecord& record);
 void SendRecordsTo(RecordSink sink);
 
+// --json: the block's JSON object on stdout, in place of its line.
+bool PrintJsonBlock(const BlockRecord& record);
+
 // Sends the block's record (its time set to now when it has none) and appends its log line. False
 // when either could not be kept, or any output of the run has been lost: the log reports its own
 // failure on stderr, the console its own on the stream that still works.
@@ -30,4 +33,4 @@ bool RecordBlock(CBlockLog& log, BlockRecord record);
 
 // Appends one "refused" log line per block named, each with the run's `reason`.
 void RecordRefusedRun(unsigned socket, CBlockLog& log, const std::vector<RefusedBlock>& blocks,
-                      const std::string& reason);
+                      const std::string& reason, const std::string& tag);

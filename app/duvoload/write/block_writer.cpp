@@ -42,6 +42,7 @@ struct BlockRun {
     int block;
     CProgressLine* progress;
     const CStopwatch* clock;
+    const std::function<void(const std::string&)>* showProgress;
 };
 
 void OnProgress(void* context, const DownloadProgress& update) {
@@ -53,9 +54,13 @@ void OnProgress(void* context, const DownloadProgress& update) {
     const long percent = sending && update.length > 0
                              ? static_cast<long>(std::uint64_t{update.bytes} * 100 / update.length)
                              : update.percent;
-    if (run->progress->Wants(phase, percent)) {
-        run->progress->Show(ProgressText(run->block, phase, percent, update.bytes, update.length,
-                                         run->clock->Seconds()));
+    if (!run->progress->Wants(phase, percent)) return;
+    const std::string text = ProgressText(run->block, phase, percent, update.bytes, update.length,
+                                          run->clock->Seconds());
+    if (*run->showProgress) {
+        (*run->showProgress)(text);
+    } else {
+        run->progress->Show(text);
     }
 }
 
@@ -98,7 +103,7 @@ BlockRecord WriteOne(const WriteSettings& settings, BlockRecord record,
     CProgressLine progress(settings.quiet, settings.console, settings.everyPercent);
     record.time = LocalTimeNow();
     const CStopwatch clock;
-    BlockRun run{settings.socket, planned.block, &progress, &clock};
+    BlockRun run{settings.socket, planned.block, &progress, &clock, &settings.showProgress};
     std::atomic<LONG> percent{0};
     const DownloadResult result =
         RunDownload(settings.socket, planned.image.bytes.data(), record.bytes,
@@ -116,15 +121,18 @@ BlockRecord WriteOne(const WriteSettings& settings, BlockRecord record,
 }  // namespace
 
 int WriteBlocks(const WriteSettings& settings, const std::vector<PlannedBlock>& plan,
-                CBlockLog& log) {
+                CBlockLog& log, std::vector<BlockRecord>* recorded) {
     std::vector<BlockRecord> records;
     for (const PlannedBlock& planned : plan) {
-        records.push_back(PlannedRecord(settings.socket, planned));
+        records.push_back(PlannedRecord(settings.socket, planned, settings.tag, settings.card));
     }
     WriteSteps steps;
     steps.write = [&](std::size_t i) { return WriteOne(settings, records[i], plan[i]); };
     steps.stopRequested = StopRequested;
-    steps.report = [&](std::size_t, const BlockRecord& record) { return RecordBlock(log, record); };
+    steps.report = [&](std::size_t, const BlockRecord& record) {
+        if (recorded != nullptr) recorded->push_back(record);
+        return RecordBlock(log, record);
+    };
     return WriteInOrder(records, steps);
 }
 

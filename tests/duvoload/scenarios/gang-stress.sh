@@ -47,7 +47,7 @@ for round in 1 2 3; do
     fi
 done
 # The log: a line per socket and block of every round, each whole.
-[ "$(tr -d '\r' <stress.log | awk -F '\t' 'NF == 8' | wc -l)" = 24 ] && [ "$(wc -l <stress.log)" = 24 ] \
+[ "$(tr -d '\r' <stress.log | awk -F '\t' 'NF == 10' | wc -l)" = 24 ] && [ "$(wc -l <stress.log)" = 24 ] \
     || fail "the log: $(cat stress.log)"
 [ "$(cut -f2 stress.log | sort | uniq -c | awk '{printf "%s:%s ", $2, $1}')" = "0:6 1:6 2:6 3:6 " ] \
     || fail "the log's sockets: $(cut -f2 stress.log | sort | uniq -c)"

@@ -57,7 +57,7 @@ printf '9 c.bin\n10 a.bin %s\n' "$(sha c.bin)" >wrong.txt
 duvoload --quiet --log zones.log --manifest wrong.txt
 expect_rc 2 "a wrong hash"
 reason="manifest \"wrong.txt\" line 2: \"a.bin\" has SHA-256 $(sha a.bin), the manifest expects $(sha c.bin)"
-[ "$(tail -n 2 zones.log | cut -f2- | tr -d '\r')" = "$(printf '0\t9\t%s\t300\t%s\trefused %s\t0.00\n0\t10\t%s\t\t\trefused %s\t0.00' \
+[ "$(tail -n 2 zones.log | cut -f2- | tr -d '\r')" = "$(printf '0\t9\t%s\t300\t%s\trefused %s\t0.00\t\t\n0\t10\t%s\t\t\trefused %s\t0.00\t\t' \
     "$(winpath c.bin)" "$(sha c.bin)" "$reason" "$(winpath a.bin)" "$reason")" ] \
     || fail "the refused run's lines: $(tail -n 2 zones.log)"
 # Each line is written, then flushed to the disk (fsync under Wine), before the next.

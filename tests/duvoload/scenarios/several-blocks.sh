@@ -25,9 +25,10 @@ snapshot_blocks blocks.after
 [ "$(cut -d' ' -f3 blocks.after | tr '\n' ' ')" = "block03.bin block05.bin block07.bin block12.bin " ] \
     || fail "block files: $(cut -d' ' -f3 blocks.after | tr '\n' ' ')"
 grep -qxF "$(grep block07 blocks.before)" blocks.after || fail "block 7 changed"
-# The log: time, slot, block, full path, bytes, SHA-256, result, seconds.
-tr -d '\r' <run.log | sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}\t/T\t/; s/\t[0-9]+\.[0-9]{2}$/\tS/' >log.txt
-printf 'T\t0\t3\t%s\t20000\t%s\twritten\tS\nT\t0\t12\t%s\t1000\t%s\twritten\tS\nT\t0\t5\t%s\t3000\t%s\twritten\tS\n' \
+# The log: time, slot, block, full path, bytes, SHA-256, result, seconds, card (none outside a
+# station), tag (none given).
+tr -d '\r' <run.log | sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}\t/T\t/; s/\t[0-9]+\.[0-9]{2}\t\t$/\tS\t\t/' >log.txt
+printf 'T\t0\t3\t%s\t20000\t%s\twritten\tS\t\t\nT\t0\t12\t%s\t1000\t%s\twritten\tS\t\t\nT\t0\t5\t%s\t3000\t%s\twritten\tS\t\t\n' \
     "$(winpath a.bin)" "$(sha a.bin)" "$(winpath "b c.bin")" "$(sha "b c.bin")" \
     "$(winpath d.bin)" "$(sha d.bin)" | cmp -s - log.txt || fail "log: $(cat log.txt)"
 # Progress of block 3: eleven sending lines (0 %, then one per 10 %, up to 100 %), the

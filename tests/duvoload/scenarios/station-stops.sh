@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# duvoload under Wine: station-stops (the programming station, --tag and --json).
+set -euo pipefail
+
+# shellcheck source=lib.sh
+source "$(dirname "$0")/lib.sh" "$@"
+# shellcheck source=station_lib.sh
+source "$(dirname "$0")/station_lib.sh"
+
+# Ctrl+C while waiting: a normal end. Ctrl+C during a write: the block finishes, the card
+# is reported not completely written, exit 130. --cards 1 with the card in: one card.
+"$SESSION" card-reset
+"$SESSION" card-config ProgrammingTimeMs=5
+make_image a.bin 20000
+make_image b.bin 300
+run_captured "$RUNNER" --ctrl-c "socket 1: waiting for a card" -- "$LOADER" --station --slot 1 3=a.bin
+expect_rc 0 "Ctrl+C while waiting"
+strip_speed
+expect_stdout "Ctrl+C while waiting" "0 cards written, 0 failed (socket 1: 0 written, 0 failed)"
+run_captured "$RUNNER" --ctrl-c "socket 0 card 1: block 3: sending 10%" -- "$LOADER" --station \
+    --slot 0 3=a.bin 5=b.bin
+expect_rc 130 "Ctrl+C during a write"
+strip_speed
+expect_stdout "Ctrl+C during a write" "socket 0 card 1 block 3: written 20000 bytes" \
+    "socket 0 card 1 block 5: not attempted" \
+    "socket 0 card 1: not completely written (stopped before block 5)" \
+    "0 cards written, 1 failed (socket 0: 0 written, 1 failed)"
+expect_block a.bin 3
+[ -e "$DATA/block05.bin" ] && fail "Ctrl+C during a write: block 5 written"
+"$SESSION" card-reset
+run_captured "$LOADER" --station --slot 0 --cards 1 --quiet 5=b.bin
+expect_rc 0 "--cards 1"
+strip_speed
+expect_stdout "--cards 1" "socket 0 card 1 block 5: written 300 bytes" \
+    "socket 0 card 1: written" "1 cards written, 0 failed (socket 0: 1 written, 0 failed)"
+expect_block b.bin 5
+finish
