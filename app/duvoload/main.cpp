@@ -12,6 +12,7 @@
 #include "app/duvoload/gang/gang_writer.h"
 #include "app/duvoload/console/help_text.h"
 #include "app/duvoload/console/interruption.h"
+#include "app/duvoload/plan/image_file.h"
 #include "app/duvoload/plan/manifest.h"
 #include "app/duvoload/plan/options.h"
 #include "app/duvoload/record/outcome.h"

@@ -1,12 +1,20 @@
 #include "app/duvoload/console/fitted_row.h"
 
+#include "app/duvoload/console/unicode_text.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
+std::string Fitted(const std::string& utf8, int width) {
+    std::string row;
+    AppendUtf8FromUtf16(FittedRow(Utf16FromUtf8(utf8), width), &row);
+    return row;
+}
+
 // A redrawn row fills every column but the last, so that a console that wraps at its last
 // column never moves the cursor on by itself; longer text is cut.
-TEST(Fitted, FillsAllColumnsButTheLast) {
+TEST(FittedRow, FillsAllColumnsButTheLast) {
     const struct {
         std::string text;
         int width;

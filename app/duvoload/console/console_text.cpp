@@ -87,6 +87,13 @@ int ConsoleWidth(HANDLE console) {
     return GetConsoleScreenBufferInfo(console, &info) ? info.dwSize.X : 80;
 }
 
+// `utf8` as a redrawn row of a console `width` columns wide.
+std::string Fitted(const std::string& utf8, int width) {
+    std::string fitted;
+    AppendUtf8FromUtf16(FittedRow(Utf16FromUtf8(utf8), width), &fitted);
+    return fitted;
+}
+
 // Puts the cursor at the start of the first live line.
 void GoToLiveTop(HANDLE console) {
     CONSOLE_SCREEN_BUFFER_INFO info;

@@ -2,15 +2,10 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "app/duvoload/plan/block_list.h"
+#include "app/duvoload/plan/planned_block.h"
 #include "app/image_limit.h"
-
-struct LoadedImage {
-    std::vector<unsigned char> bytes;
-    std::string sha256;  // lower-case hex of `bytes`
-};
 
 // Reads `entry.path` whole, refuses a folder, a file that cannot be read, an empty one, one of
 // IMAGE_LENGTH_LIMIT bytes or more, and one whose hash differs from `entry.sha256` where that is

@@ -2,8 +2,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "app/duvoload/plan/image_file.h"
+// An image file read whole, with its hash.
+struct LoadedImage {
+    std::vector<unsigned char> bytes;
+    std::string sha256;  // lower-case hex of `bytes`
+};
 
 struct PlannedBlock {
     int block = 0;

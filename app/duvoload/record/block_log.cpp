@@ -1,6 +1,5 @@
 #include "app/duvoload/record/block_log.h"
 
-#include "app/duvoload/console/console_text.h"
 #include "app/duvoload/console/system_message.h"
 #include "app/duvoload/console/unicode_text.h"
 #include "app/duvoload/record/log_line.h"
@@ -49,8 +48,7 @@ bool CBlockLog::Append(const std::string& line) {
 
 bool CBlockLog::Fail(const char* what) {
     const std::string reason = SystemMessage(GetLastError());
-    WriteLine(StdStream::Err,
-              EscapeControls("duvoload: log \"" + m_path + "\": " + what + ": " + reason));
+    m_failure = EscapeControls("duvoload: log \"" + m_path + "\": " + what + ": " + reason);
     m_failed = true;
     return false;
 }

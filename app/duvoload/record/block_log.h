@@ -1,11 +1,12 @@
 // The --log file: opened for appending before the card is touched, one line written and flushed
-// to the disk at a time, every write checked. The first line that cannot be kept is reported on
-// stderr once, with the system's reason; the log then takes no further line.
+// to the disk at a time, every write checked. The first line that cannot be kept leaves one report,
+// with the system's reason, for the caller to show; the log then takes no further line.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 class CBlockLog {
   public:
@@ -20,6 +21,8 @@ class CBlockLog {
     // Appends `line` and a CRLF and flushes it to the disk. True when there is no log, or the
     // whole line reached the disk.
     bool Append(const std::string& line);
+    // The report of the first line that could not be kept, once: empty before and after.
+    std::string TakeFailure() { return std::exchange(m_failure, std::string()); }
 
   private:
     bool Fail(const char* what);
@@ -27,4 +30,5 @@ class CBlockLog {
     HANDLE m_file = INVALID_HANDLE_VALUE;
     std::string m_path;
     bool m_failed = false;
+    std::string m_failure;
 };

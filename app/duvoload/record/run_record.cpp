@@ -13,6 +13,15 @@ bool PrintResultLine(const BlockRecord& record) {
 
 RecordSink g_recordSink = PrintResultLine;
 
+// Appends `line`; the first line the log cannot keep is reported on stderr, with the reason.
+bool AppendToLog(CBlockLog& log, const std::string& line) {
+    if (log.Append(line)) return true;
+    if (const std::string failure = log.TakeFailure(); !failure.empty()) {
+        WriteLine(StdStream::Err, failure);
+    }
+    return false;
+}
+
 }  // namespace
 
 bool PrintJsonBlock(const BlockRecord& record) {
@@ -26,7 +35,7 @@ void SendRecordsTo(RecordSink sink) {
 bool RecordBlock(CBlockLog& log, BlockRecord record) {
     if (record.time.empty()) record.time = LocalTimeNow();
     const bool sent = g_recordSink(record);
-    const bool logged = log.Append(LogLine(record));
+    const bool logged = AppendToLog(log, LogLine(record));
     return sent && logged && !OutputFailed();
 }
 
@@ -34,8 +43,8 @@ void RecordRefusedRun(unsigned socket, CBlockLog& log, const std::vector<Refused
                       const std::string& reason, const std::string& tag) {
     const std::string now = LocalTimeNow();
     for (const RefusedBlock& refused : blocks) {
-        if (!log.Append(RefusedLogLine(now, socket, refused.block, refused.fullPath, refused.bytes,
-                                       refused.sha256, reason, tag))) {
+        if (!AppendToLog(log, RefusedLogLine(now, socket, refused.block, refused.fullPath,
+                                             refused.bytes, refused.sha256, reason, tag))) {
             return;
         }
     }
