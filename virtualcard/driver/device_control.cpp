@@ -56,10 +56,7 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
                                       buffers.in, buffers.inSize, buffers.out, buffers.outSize);
     }
     NTSTATUS status = result.ok ? STATUS_SUCCESS : StatusFromWindowsError(result.error);
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = result.ok ? result.bytesReturned : 0;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
+    return CompleteRequest(irp, status, result.ok ? result.bytesReturned : 0);
 }
 
 }  // namespace virtualcard::driver

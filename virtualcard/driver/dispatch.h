@@ -5,6 +5,14 @@
 
 namespace virtualcard::driver {
 
+// Completes `irp` with `status` and `information` bytes returned; returns `status`.
+inline NTSTATUS CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information = 0) {
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
 // IRP_MJ_CREATE: reads the configuration afresh, so each open sees the registry as it is now.
 NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp);
 

@@ -5,19 +5,8 @@
 
 namespace virtualcard::driver {
 
-namespace {
-
-NTSTATUS Complete(PIRP irp, NTSTATUS status) {
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = 0;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
-}
-
-}  // namespace
-
 NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
-    if (IsSocketControl(device)) return Complete(irp, STATUS_SUCCESS);
+    if (IsSocketControl(device)) return CompleteRequest(irp, STATUS_SUCCESS);
     auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
     CardDeviceLock lock(card);
     CardConfig config;
@@ -29,16 +18,16 @@ NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
                          &card.trace);
     ++card.opens;
     WriteStatusFile(card);
-    return Complete(irp, STATUS_SUCCESS);
+    return CompleteRequest(irp, STATUS_SUCCESS);
 }
 
 NTSTATUS DispatchClose(PDEVICE_OBJECT device, PIRP irp) {
-    if (IsSocketControl(device)) return Complete(irp, STATUS_SUCCESS);
+    if (IsSocketControl(device)) return CompleteRequest(irp, STATUS_SUCCESS);
     auto& card = *static_cast<CardDevice*>(device->DeviceExtension);
     CardDeviceLock lock(card);
     card.trace.Flush();
     WriteStatusFile(card);
-    return Complete(irp, STATUS_SUCCESS);
+    return CompleteRequest(irp, STATUS_SUCCESS);
 }
 
 }  // namespace virtualcard::driver

@@ -1,5 +1,7 @@
 #include "virtualcard/driver/socket_control.h"
 
+#include "virtualcard/driver/dispatch.h"
+
 namespace virtualcard::driver {
 
 namespace {
@@ -25,13 +27,6 @@ NTSTATUS InsertCard(CardDevice& card) {
     if (card.present) return STATUS_SUCCESS;
     NTSTATUS status = CreateSocketLink(card.socket);
     if (NT_SUCCESS(status)) card.present = true;
-    return status;
-}
-
-NTSTATUS Complete(PIRP irp, NTSTATUS status) {
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = 0;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
     return status;
 }
 
@@ -73,19 +68,19 @@ NTSTATUS DispatchSocketControl(PIRP irp) {
     const auto& parameters = stack.Parameters.DeviceIoControl;
     const auto* input = static_cast<const uint8_t*>(irp->AssociatedIrp.SystemBuffer);
     if (input == nullptr || parameters.InputBufferLength != 4) {
-        return Complete(irp, STATUS_INVALID_PARAMETER);
+        return CompleteRequest(irp, STATUS_INVALID_PARAMETER);
     }
     const ULONG socket = static_cast<ULONG>(input[0]) | static_cast<ULONG>(input[1]) << 8 |
                          static_cast<ULONG>(input[2]) << 16 | static_cast<ULONG>(input[3]) << 24;
     CardDevice* card = SocketCard(socket);
-    if (card == nullptr) return Complete(irp, STATUS_NO_SUCH_DEVICE);
+    if (card == nullptr) return CompleteRequest(irp, STATUS_NO_SUCH_DEVICE);
     switch (parameters.IoControlCode) {
         case kIoctlRemoveCard:
-            return Complete(irp, RemoveCard(*card));
+            return CompleteRequest(irp, RemoveCard(*card));
         case kIoctlInsertCard:
-            return Complete(irp, InsertCard(*card));
+            return CompleteRequest(irp, InsertCard(*card));
         default:
-            return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
+            return CompleteRequest(irp, STATUS_INVALID_DEVICE_REQUEST);
     }
 }
 
