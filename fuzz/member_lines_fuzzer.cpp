@@ -1,5 +1,6 @@
-// The lines a gang's socket process sends its parent, as the parent decodes them. Any bytes
-// decode to a record, a message or a progress line without harm; what decodes as one encodes
+// The lines a gang's (or a station's) socket process sends its parent, as the parent decodes them.
+// Any bytes decode to a record, a station's state or card, a message or a progress line without
+// harm; what decodes as one encodes
 // again to a line that decodes to the same, and an encoded line is always one line.
 #include <cstdint>
 #include <string>
@@ -42,6 +43,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(line.rfind("R ", 0) == 0, "only an R line is a record");
             CheckRecord(decoded.record);
             break;
+        case MemberLine::State: {
+            const std::string again = EncodeStateLine(decoded.state);
+            FUZZ_CHECK(line.rfind("S ", 0) == 0, "only an S line is a state");
+            FUZZ_CHECK(DecodeMemberLine(again).kind == MemberLine::State, "a state decodes again");
+            FUZZ_CHECK(EncodeStateLine(DecodeMemberLine(again).state) == again,
+                       "a state encodes the same twice");
+            break;
+        }
+        case MemberLine::Card: {
+            const std::string again = EncodeCardLine(decoded.card);
+            FUZZ_CHECK(line.rfind("C ", 0) == 0, "only a C line is a card");
+            FUZZ_CHECK(again.find('\n') == std::string::npos, "an encoded card is one line");
+            FUZZ_CHECK(DecodeMemberLine(again).kind == MemberLine::Card, "a card decodes again");
+            FUZZ_CHECK(EncodeCardLine(DecodeMemberLine(again).card) == again,
+                       "a card encodes the same twice");
+            break;
+        }
         case MemberLine::Message:
         case MemberLine::Progress:
             CheckText(decoded.kind, decoded.text);

@@ -18,6 +18,7 @@
 #include "app/duvoload/record/outcome.h"
 #include "app/duvoload/record/json_report.h"
 #include "app/duvoload/record/run_record.h"
+#include "app/duvoload/station/station_sockets.h"
 #include "app/duvoload/station/station_writer.h"
 #include "app/duvoload/console/unicode_text.h"
 #include "app/duvoload/console/version_text.h"
@@ -93,6 +94,11 @@ int RunGangMember(const Options& options, CBlockLog& log) {
     std::vector<PlannedBlock> plan;
     std::string error;
     if (!ReadGangPlan(&plan, &error)) return Refuse(error);
+    if (options.station) {
+        const int exitCode = RunStation(options, plan, log);
+        NoteRunFinished();
+        return exitCode;
+    }
     const WriteSettings settings{.socket = options.socket,
                                  .quiet = options.quiet,
                                  .everyPercent = options.gangMember == GangMember::Live,
@@ -143,7 +149,8 @@ int Run(const std::vector<std::string>& args) {
     }
     int exitCode = EXIT_ALL_WRITTEN;
     if (options.station) {
-        exitCode = RunStation(options, plan, log);
+        exitCode = options.sockets.empty() ? RunStation(options, plan, log)
+                                           : RunStationSockets(options, plan, log);
     } else if (options.sockets.empty()) {
         if (options.json) SendRecordsTo(PrintJsonBlock);
         const WriteSettings settings{.socket = options.socket,

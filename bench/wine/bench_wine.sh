@@ -7,8 +7,9 @@
 # (DUVO_BENCH_GANG_BYTES, default 65,537 bytes) written by duvoload into one socket alone, into
 # two sockets at once and into four, each run timed whole (the shorter of two), and the ratios
 # to the one socket. Then the station measure: a 4,000-byte image written by a station into every
-# card inserted (the driver started again with fresh cards), the time from a card's insertion until
-# the station has it answering, and the cards per minute of one socket and of two at once.
+# card inserted (a fresh card put in with the harness's card-insert), the time from a card's
+# insertion until the station writes it, and the cards per minute of one socket and of two at once
+# (one station on both).
 # DUVO_BENCH_GANG_ONLY=1 skips the first part; DUVO_BENCH_STATION_ONLY=1 runs the station alone.
 set -euo pipefail
 
@@ -88,47 +89,46 @@ seen_at() {  # FILE TEXT COUNT
     echo "bench-wine: no '$2' in $1" >&2
     exit 1
 }
-# Stations on SOCKETS, CARDS cards each: every card is put in (the driver started again with blank
-# cards) once every station waits for one, and taken out once every station has written it.
-# Prints the insertion-to-answer times, then the seconds from the first insertion to the last card
-# written.
+# A station on SOCKETS (one process, --slot or --slots), CARDS cards each: a fresh card is put into
+# each socket (card-insert) once the station waits for one there, and taken out (card-remove)
+# once it has been written. Prints each insertion-to-answer time (from the card in place to the
+# station writing it), then the seconds from the first insertion to the last card written.
 station_round() {  # CARDS SOCKETS...
-    local cards="$1" card socket pids=() inserted first="" last
+    local cards="$1" card socket inserted first="" last pid slots
     shift
-    "$SESSION" driver-stop >/dev/null
-    for socket in "$@"; do
-        "$SESSION" card-config --socket "$socket" ProgrammingTimeMs=0
-        "$SESSION" run "$duvoload" --station --slot "$socket" --cards "$cards" \
-            "14=Z:${image//\//\\}" >"$work/out$socket.txt" 2>"$work/err$socket.txt" &
-        pids+=($!)
-    done
+    for socket in "$@"; do "$SESSION" card-remove "$socket"; done
+    slots=(--slot "$1")
+    [ $# = 1 ] || slots=(--slots "$(IFS=,; echo "$*")")
+    "$SESSION" run "$duvoload" --station "${slots[@]}" --cards "$cards" "14=Z:${image//\//\\}" \
+        >"$work/out.txt" 2>"$work/err.txt" &
+    pid=$!
     for card in $(seq "$cards"); do
-        for socket in "$@"; do seen_at "$work/err$socket.txt" "socket $socket: waiting for a card" "$card" >/dev/null; done
-        "$SESSION" card-reset
-        "$SESSION" driver-start >/dev/null
-        inserted="$(now)"
-        [ -n "$first" ] || first="$inserted"
         for socket in "$@"; do
-            echo "answer $(seen_at "$work/err$socket.txt" "socket $socket card $card: writing" 1) $inserted" \
+            seen_at "$work/err.txt" "socket $socket: waiting for a card" "$card" >/dev/null
+            "$SESSION" card-insert "$socket" ProgrammingTimeMs=0
+            inserted="$(now)"
+            [ -n "$first" ] || first="$inserted"
+            echo "answer $(seen_at "$work/err.txt" "socket $socket card $card: writing" 1) $inserted" \
                 | awk '{printf "%.3f\n", $2 - $3}'
         done
-        for socket in "$@"; do last="$(seen_at "$work/err$socket.txt" "socket $socket card $card: written" 1)"; done
-        [ "$card" = "$cards" ] || "$SESSION" driver-stop >/dev/null
+        for socket in "$@"; do
+            last="$(seen_at "$work/err.txt" "socket $socket card $card: written" 1)"
+            [ "$card" = "$cards" ] || "$SESSION" card-remove "$socket"
+        done
     done
-    for pid in "${pids[@]}"; do wait "$pid"; done
+    wait "$pid"
     echo "$first $last" | awk '{printf "total %.3f\n", $2 - $1}'
 }
 one="$(station_round 3 0)"
 two="$(station_round 3 0 1)"
-"$SESSION" driver-start >/dev/null 2>&1 || true
 "$SESSION" card-slots
 { echo "$one" | sed 's/^/one /'; echo "$two" | sed 's/^/two /'; } | awk '
     $2 != "total" { n++; sum += $2; if ($2 > max) max = $2 }
     $1 == "one" && $2 == "total" { one = $3 }
     $1 == "two" && $2 == "total" { two = $3 }
     END {
-        printf "station image:    4000 bytes into block 14, 3 cards per socket, inserted by starting the driver\n"
+        printf "station image:    4000 bytes into block 14, 3 cards per socket, put in with card-insert\n"
         printf "station insertion to answer: mean %.2f s, longest %.2f s over %d cards (goal <= 1 s)\n", sum / n, max, n
         printf "station 1 socket:  %6.1f cards/min (3 cards in %.2f s, the harness'"'"'s removal and insertion included)\n", 3 * 60 / one, one
-        printf "station 2 sockets: %6.1f cards/min (6 cards in %.2f s)\n", 6 * 60 / two, two
+        printf "station 2 sockets: %6.1f cards/min (6 cards in %.2f s, one station on --slots 0,1)\n", 6 * 60 / two, two
     }'

@@ -161,6 +161,37 @@ TEST(MemberLines, ARecordComesBackFieldForFieldWhateverItsTextsHold) {
     EXPECT_EQ(back.tag, record.tag);
 }
 
+// A station's socket tells its parent each state and each card's end as fields.
+TEST(MemberLines, AStationsStatesAndCardsComeBackFieldForField) {
+    for (const StationPhase phase : {StationPhase::Waiting, StationPhase::InUse,
+                                     StationPhase::Writing, StationPhase::Remove}) {
+        for (const CardEnd end :
+             {CardEnd::Written, CardEnd::Failed, CardEnd::Interrupted, CardEnd::RecordLost}) {
+            const DecodedMemberLine decoded = DecodeMemberLine(EncodeStateLine({phase, 7, end}));
+            ASSERT_EQ(decoded.kind, MemberLine::State);
+            EXPECT_EQ(decoded.state.phase, phase);
+            EXPECT_EQ(decoded.state.card, 7u);
+            EXPECT_EQ(decoded.state.end, end);
+        }
+    }
+    CardRecord card;
+    card.card = 4294967295u;
+    card.end = CardEnd::Interrupted;
+    card.time = "2026-12-08T06:17:03+01:00";
+    card.seconds = 12.5;
+    const DecodedMemberLine decoded = DecodeMemberLine(EncodeCardLine(card));
+    ASSERT_EQ(decoded.kind, MemberLine::Card);
+    EXPECT_EQ(decoded.card.card, card.card);
+    EXPECT_EQ(decoded.card.end, CardEnd::Interrupted);
+    EXPECT_EQ(decoded.card.time, card.time);
+    EXPECT_EQ(decoded.card.seconds, 12.5);
+    // A field missing or a word never sent: shown as text, taken for nothing.
+    for (const char* line :
+         {"S writing\t7", "S dreaming\t7\twritten", "C 4\twritten\tt", "C x\twritten\tt\t1.000"}) {
+        EXPECT_EQ(DecodeMemberLine(line).kind, MemberLine::Message) << line;
+    }
+}
+
 // Only a record counts as a block reported: a message or a progress line that reads like a
 // result line (any wording) is shown as text and counts for nothing.
 TEST(MemberLines, OnlyARecordReportsABlock) {
@@ -229,6 +260,11 @@ TEST(GangReport, EverySocketsProcessSharesTheRunsOptions) {
     EXPECT_EQ(MemberCommandLine(u"C:\\p q\\duvoload.exe", options, 0, false),
               u"\"C:\\p q\\duvoload.exe\" --slot 0 --gang-member plain --quiet --log \"C:\\a "
               u"b\\f.log\"");
+    options = {};
+    options.station = true;
+    options.cards = 3;
+    EXPECT_EQ(MemberCommandLine(u"C:\\duvoload.exe", options, 1, true),
+              u"C:\\duvoload.exe --slot 1 --gang-member live --station --cards 3");
 }
 
 }  // namespace

@@ -99,4 +99,19 @@ TEST(StationLoop, EachCardOnceInOrderUntilStoppedOrCounted) {
     }
 }
 
+// Several sockets: the worst of their ends wins, whichever socket had it.
+TEST(StationLoop, TheSocketsWorstEndIsTheStationsExitCode) {
+    const struct {
+        std::vector<int> sockets;
+        int exitCode;
+    } cases[] = {
+        {{0, 0}, 0},    {{0, 1}, 1}, {{1, 130}, 130},       {{130, 0}, 130}, {{4, 130}, 4},
+        {{1, 4, 0}, 4}, {{0, 2}, 1}, {{-1073741819, 0}, 1},  // an access violation
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CombinedStationExitCode(c.sockets), c.exitCode)
+            << ::testing::PrintToString(c.sockets);
+    }
+}
+
 }  // namespace

@@ -49,6 +49,10 @@ TEST(StationText, CardLinesStatesAndTotals) {
     EXPECT_EQ(StationSummaryLine(sockets),
               "5 cards written, 1 failed (socket 0: 3 written, 0 failed; socket 1: 2 written, 1 "
               "failed)");
+    EXPECT_EQ(StationSummaryLine({{1, {1, 0, false, false}}}),
+              "1 card written, 0 failed (socket 1: 1 written, 0 failed)");
+    EXPECT_EQ(CardProgressLine(1, 4, "block 3: sending 41%"),
+              "socket 1 card 4: block 3: sending 41%");
 }
 
 TEST(JsonReport, OneObjectOfEachKind) {

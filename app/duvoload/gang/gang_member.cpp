@@ -52,6 +52,14 @@ bool SendRecord(const BlockRecord& record) {
 
 }  // namespace
 
+bool SendStationState(const StationState& state) {
+    return WriteToParent(EncodeStateLine(state) + "\n");
+}
+
+bool SendCardEnd(const CardRecord& card) {
+    return WriteToParent(EncodeCardLine(card) + "\n");
+}
+
 void SendOutputToGang() {
     RedirectOutput(WriteTagged);
     SendRecordsTo(SendRecord);

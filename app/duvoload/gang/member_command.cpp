@@ -29,6 +29,8 @@ std::u16string MemberCommandLine(const std::u16string& program, const Options& o
                                  unsigned socket, bool live) {
     std::u16string line = Quoted(program) + u" --slot " + Utf16FromUtf8(std::to_string(socket)) +
                           u" --gang-member " + (live ? u"live" : u"plain");
+    if (options.station) line += u" --station";
+    if (options.cards != 0) line += u" --cards " + Utf16FromUtf8(std::to_string(options.cards));
     if (options.quiet) line += u" --quiet";
     if (!options.logPath.empty()) line += u" --log " + Quoted(Utf16FromUtf8(options.logPath));
     if (!options.tag.empty()) line += u" --tag " + Quoted(Utf16FromUtf8(options.tag));

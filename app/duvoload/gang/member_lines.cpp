@@ -109,6 +109,47 @@ bool ParseWord(const std::string& word, const char* const (&words)[N], Enum* val
     return false;
 }
 
+constexpr const char* kPhaseWords[] = {"waiting", "in-use", "writing", "remove"};
+constexpr const char* kCardEndWords[] = {"written", "failed", "interrupted", "not-recorded"};
+
+std::string SecondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds < 0 ? 0.0 : seconds);
+    return text;
+}
+
+std::string FieldsLine(char tag, const std::vector<std::string>& fields) {
+    std::string line = std::string(1, tag) + ' ';
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) line += kFieldSeparator;
+        line += Escaped(fields[i]);
+    }
+    return line;
+}
+
+bool DecodeState(const std::string& content, StationState* state) {
+    std::vector<std::string> f;
+    unsigned long long card = 0;
+    if (!Unescaped(content, &f) || f.size() != 3 || !ParseWord(f[0], kPhaseWords, &state->phase) ||
+        !ParseNumber(f[1], 10, 0xFFFFFFFF, &card) || !ParseWord(f[2], kCardEndWords, &state->end)) {
+        return false;
+    }
+    state->card = static_cast<unsigned>(card);
+    return true;
+}
+
+bool DecodeCard(const std::string& content, CardRecord* card) {
+    std::vector<std::string> f;
+    unsigned long long number = 0;
+    if (!Unescaped(content, &f) || f.size() != 4 || !ParseNumber(f[0], 10, 0xFFFFFFFF, &number) ||
+        !ParseWord(f[1], kCardEndWords, &card->end) || !ParseSeconds(f[3], &card->seconds)) {
+        return false;
+    }
+    card->card = static_cast<unsigned>(number);
+    card->time = f[2];
+    return true;
+}
+
 bool DecodeRecord(const std::string& content, BlockRecord* record) {
     std::vector<std::string> f;
     unsigned long long socket = 0;
@@ -143,27 +184,22 @@ bool DecodeRecord(const std::string& content, BlockRecord* record) {
 std::string EncodeRecordLine(const BlockRecord& record) {
     char code[16];
     std::snprintf(code, sizeof code, "%08X", static_cast<unsigned>(record.code));
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", record.seconds < 0 ? 0.0 : record.seconds);
-    const std::string fields[kRecordFields] = {std::to_string(record.socket),
-                                               std::to_string(record.block < 0 ? 0 : record.block),
-                                               record.file,
-                                               std::to_string(record.bytes),
-                                               record.sha256,
-                                               kStatusWords[static_cast<int>(record.status)],
-                                               kKindWords[static_cast<int>(record.kind)],
-                                               code,
-                                               record.message,
-                                               record.time,
-                                               seconds,
-                                               std::to_string(record.card),
-                                               record.tag};
-    std::string line = "R ";
-    for (std::size_t i = 0; i < kRecordFields; ++i) {
-        if (i > 0) line += kFieldSeparator;
-        line += Escaped(fields[i]);
-    }
-    return line;
+    return FieldsLine(
+        'R', {std::to_string(record.socket), std::to_string(record.block < 0 ? 0 : record.block),
+              record.file, std::to_string(record.bytes), record.sha256,
+              kStatusWords[static_cast<int>(record.status)],
+              kKindWords[static_cast<int>(record.kind)], code, record.message, record.time,
+              SecondsText(record.seconds), std::to_string(record.card), record.tag});
+}
+
+std::string EncodeStateLine(const StationState& state) {
+    return FieldsLine('S', {kPhaseWords[static_cast<int>(state.phase)], std::to_string(state.card),
+                            kCardEndWords[static_cast<int>(state.end)]});
+}
+
+std::string EncodeCardLine(const CardRecord& card) {
+    return FieldsLine('C', {std::to_string(card.card), kCardEndWords[static_cast<int>(card.end)],
+                            card.time, SecondsText(card.seconds)});
 }
 
 std::string EncodeTextLine(MemberLine kind, const std::string& text) {
@@ -179,6 +215,12 @@ DecodedMemberLine DecodeMemberLine(const std::string& line) {
     switch (line[0]) {
         case 'R':
             if (DecodeRecord(content, &decoded.record)) decoded.kind = MemberLine::Record;
+            return decoded;
+        case 'S':
+            if (DecodeState(content, &decoded.state)) decoded.kind = MemberLine::State;
+            return decoded;
+        case 'C':
+            if (DecodeCard(content, &decoded.card)) decoded.kind = MemberLine::Card;
             return decoded;
         case 'M':
         case 'P':

@@ -93,10 +93,6 @@ bool CheckCombination(const Options& options, bool probe, bool socketNamed, std:
         *error = "--manifest and BLOCK=FILE arguments cannot be combined";
         return false;
     }
-    if (options.station && !options.sockets.empty() && options.gangMember == GangMember::None) {
-        *error = "--station runs on one socket: start one station per socket (--station --slot N)";
-        return false;
-    }
     if (options.cards != 0 && !options.station) {
         *error = "--cards counts the cards of a station: it takes --station";
         return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "download/card_presence.h"
 
@@ -55,3 +56,8 @@ StationTotals RunStationSocket(unsigned cardLimit, const StationSteps& steps);
 // The exit code of a station: 4 when a record was lost, else 130 when a card was interrupted,
 // else 1 when a card failed, else 0.
 int StationExitCode(const StationTotals& totals);
+
+// The exit code of a station on several sockets, from its sockets' codes: 4 when any socket lost
+// a record, else 130 when any was interrupted, else 1 when any failed a card (or any other code),
+// else 0.
+int CombinedStationExitCode(const std::vector<int>& socketCodes);

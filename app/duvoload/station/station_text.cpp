@@ -62,6 +62,10 @@ std::string StationStateLine(unsigned socket, const StationState& state) {
            " - remove the card";
 }
 
+std::string CardProgressLine(unsigned socket, unsigned card, const std::string& text) {
+    return CardHead(socket, card) + text;
+}
+
 std::string StationTotalsLine(const std::vector<SocketCount>& sockets) {
     const StationTotals all = Sum(sockets);
     return "cards: " + std::to_string(all.written) + " written, " + std::to_string(all.failed) +
@@ -70,8 +74,8 @@ std::string StationTotalsLine(const std::vector<SocketCount>& sockets) {
 
 std::string StationSummaryLine(const std::vector<SocketCount>& sockets) {
     const StationTotals all = Sum(sockets);
-    std::string line =
-        std::to_string(all.written) + " cards written, " + std::to_string(all.failed) + " failed (";
+    std::string line = std::to_string(all.written) + (all.written == 1 ? " card" : " cards") +
+                       " written, " + std::to_string(all.failed) + " failed (";
     for (std::size_t i = 0; i < sockets.size(); ++i) {
         line += (i == 0 ? "socket " : "; socket ") + std::to_string(sockets[i].socket) + ": " +
                 std::to_string(sockets[i].totals.written) + " written, " +

@@ -18,6 +18,9 @@ std::string CardLine(const CardRecord& record);
 // "socket 0 card 3: written - remove the card", "socket 0 card 3: FAILED - remove the card".
 std::string StationStateLine(unsigned socket, const StationState& state);
 
+// A progress text of the card being written: "socket 0 card 3: block 4: sending 41%".
+std::string CardProgressLine(unsigned socket, unsigned card, const std::string& text);
+
 struct SocketCount {
     unsigned socket = 0;
     StationTotals totals;

@@ -4,6 +4,7 @@
 
 #include "app/duvoload/console/console_text.h"
 #include "app/duvoload/console/interruption.h"
+#include "app/duvoload/gang/gang_member.h"
 #include "app/duvoload/gang/gang_report.h"
 #include "app/duvoload/record/json_report.h"
 #include "app/duvoload/record/local_time.h"
@@ -24,17 +25,28 @@ struct Station {
     const std::vector<PlannedBlock>& plan;
     CBlockLog& log;
     bool live = false;  // stderr is a console: one live line for the socket, one for the totals
+    // One socket of a station on several sockets: its states, cards and records go to the parent
+    // as fields, its progress as progress lines; the parent shows them and sums them up.
+    bool member = false;
     SocketCount count;
 };
 
-// The socket's state: its live line redrawn with the totals below it, or a plain line.
-void ShowState(Station& station, const std::string& text) {
+// A line of the socket's: its live line redrawn with the totals below it, or a plain line.
+void Show(Station& station, const std::string& text) {
     if (station.options.quiet) return;
     if (station.live) {
         SetLiveLine(0, text);
         SetLiveLine(1, StationTotalsLine({station.count}));
     } else {
         WriteLine(StdStream::Err, text);
+    }
+}
+
+void ShowState(Station& station, const StationState& state) {
+    if (station.member) {
+        SendStationState(state);
+    } else {
+        Show(station, StationStateLine(station.options.socket, state));
     }
 }
 
@@ -66,15 +78,19 @@ double SecondsSince(const LARGE_INTEGER& start) {
 
 CardEnd WriteCard(Station& station, unsigned card) {
     const Options& options = station.options;
-    const std::string head =
-        "socket " + std::to_string(options.socket) + " card " + std::to_string(card) + ": ";
     WriteSettings settings{.socket = options.socket,
                            .quiet = options.quiet,
-                           .everyPercent = station.live,
+                           .everyPercent = station.live || options.gangMember == GangMember::Live,
                            .card = card,
                            .tag = options.tag,
                            .showProgress = {}};
-    settings.showProgress = [&](const std::string& text) { ShowState(station, head + text); };
+    settings.showProgress = [&](const std::string& text) {
+        if (station.member) {
+            WriteLine(StdStream::Progress, text);
+        } else {
+            Show(station, CardProgressLine(options.socket, card, text));
+        }
+    };
     CardRecord record;
     record.socket = options.socket;
     record.card = card;
@@ -96,6 +112,7 @@ CardEnd WriteCard(Station& station, unsigned card) {
     } else {
         ++station.count.totals.failed;
     }
+    if (station.member) return SendCardEnd(record) ? record.end : CardEnd::RecordLost;
     const std::string line = options.json ? JsonCardObject(record) : CardLine(record);
     if (!WriteLine(StdStream::Out, line)) return CardEnd::RecordLost;
     return record.end;
@@ -111,23 +128,23 @@ void Pause() {
 }  // namespace
 
 int RunStation(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log) {
-    Station station{options, plan, log, false, {}};
-    station.live = !options.quiet && IsConsole(StdStream::Err);
+    Station station{options, plan, log, false, options.gangMember != GangMember::None, {}};
+    station.live = !station.member && !options.quiet && IsConsole(StdStream::Err);
     station.count.socket = options.socket;
-    SendRecordsTo(options.json ? PrintJsonBlock : PrintSocketRecord);
+    // A socket's process sends its records as fields already.
+    if (!station.member) SendRecordsTo(options.json ? PrintJsonBlock : PrintSocketRecord);
     StationSteps steps;
     steps.trySocket = [&] { return TryCard(options.socket); };
     steps.writeCard = [&](unsigned card) { return WriteCard(station, card); };
     steps.pause = Pause;
     steps.stopRequested = StopRequested;
-    steps.show = [&](const StationState& state) {
-        ShowState(station, StationStateLine(options.socket, state));
-    };
+    steps.show = [&](const StationState& state) { ShowState(station, state); };
     const StationTotals totals = RunStationSocket(options.cards, steps);
     station.count.totals.interrupted = totals.interrupted;
     station.count.totals.recordLost = totals.recordLost;
     if (station.live) EndLiveLines();
     int exitCode = StationExitCode(station.count.totals);
+    if (station.member) return exitCode;
     const std::string summary =
         options.json ? JsonRunObject(exitCode, options.tag,
                                      {{options.socket, exitCode, true, station.count.totals.written,

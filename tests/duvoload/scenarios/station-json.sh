@@ -29,12 +29,15 @@ expect_rc 0 "a gang"
     || fail "a gang's sockets: $(cat out.txt)"
 json_as_log out.txt | sort | cmp -s - <(log_fields run.log | sort) || fail "a gang: JSON against the log"
 rm -f run.log
-run_captured "$LOADER" --json --quiet --station --slot 1 --cards 1 --tag "$TAG" --log run.log 3=a.bin
+run_captured "$LOADER" --json --quiet --station --slots 0,1 --cards 1 --tag "$TAG" --log run.log \
+    3=a.bin
 expect_rc 0 "a station"
-[ "$(json_objects out.txt)" = "block card run " ] || fail "a station: $(cat out.txt)"
-json_as_log out.txt | cmp -s - <(log_fields run.log) || fail "a station: JSON against the log"
-[ "$(jq -r 'select(.object == "card") | [.socket, .card, .result] | @tsv' out.txt)" = "1	1	written" ] \
-    || fail "a station's card: $(cat out.txt)"
-[ "$(jq -r 'select(.object == "run") | [.exit_code, .sockets[0].cards_written] | @tsv' out.txt)" = "0	1" ] \
-    || fail "a station's end: $(tail -n 1 out.txt)"
+[ "$(json_objects out.txt | tr ' ' '\n' | sort | tr '\n' ' ')" = "block block card card run " ] \
+    || fail "a station: $(cat out.txt)"
+json_as_log out.txt | sort | cmp -s - <(log_fields run.log | sort) || fail "a station: JSON against the log"
+[ "$(jq -r 'select(.object == "card") | [.socket, .card, .result, .tag] | @tsv' out.txt | sort)" \
+    = "$(printf '%s\t1\twritten\t%s\n' 0 "$TAG" 1 "$TAG")" ] || fail "a station's cards: $(cat out.txt)"
+[ "$(jq -r 'select(.object == "run") | [.exit_code, (.sockets[] | .socket, .cards_written)] | @tsv' out.txt)" \
+    = "0	0	1	1	1" ] || fail "a station's end: $(tail -n 1 out.txt)"
+"$SESSION" card-slots
 finish

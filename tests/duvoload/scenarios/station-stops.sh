@@ -8,7 +8,8 @@ source "$(dirname "$0")/lib.sh" "$@"
 source "$(dirname "$0")/station_lib.sh"
 
 # Ctrl+C while waiting: a normal end. Ctrl+C during a write: the block finishes, the card
-# is reported not completely written, exit 130. --cards 1 with the card in: one card.
+# is reported not completely written, exit 130. --cards 1 on two sockets with the cards in: one
+# card each, live lines on a console.
 "$SESSION" card-reset
 "$SESSION" card-config ProgrammingTimeMs=5
 make_image a.bin 20000
@@ -27,11 +28,23 @@ expect_stdout "Ctrl+C during a write" "socket 0 card 1 block 3: written 20000 by
     "0 cards written, 1 failed (socket 0: 0 written, 1 failed)"
 expect_block a.bin 3
 [ -e "$DATA/block05.bin" ] && fail "Ctrl+C during a write: block 5 written"
+# --cards 1 on two sockets, on a console: one live line per socket, left at its last state, the
+# totals below them, the results above.
 "$SESSION" card-reset
-run_captured "$LOADER" --station --slot 0 --cards 1 --quiet 5=b.bin
-expect_rc 0 "--cards 1"
-strip_speed
-expect_stdout "--cards 1" "socket 0 card 1 block 5: written 300 bytes" \
-    "socket 0 card 1: written" "1 cards written, 0 failed (socket 0: 1 written, 0 failed)"
-expect_block b.bin 5
+"$SESSION" card-slots 2
+"$SESSION" card-config --socket 1 ProgrammingTimeMs=5
+in_console --screen -- "$LOADER" --station --slots 0,1 --cards 1 5=b.bin
+expect_rc 0 "--cards 1 on two sockets"
+for socket in 0 1; do
+    grep -qx "socket $socket card 1 block 5: written 300 bytes in .*" out.txt \
+        && [ "$(grep -c "^socket $socket card 1: written" out.txt)" = 2 ] \
+        && grep -qx "socket $socket card 1: written - remove the card" out.txt \
+        || fail "--cards 1: socket $socket: $(grep "^socket $socket" out.txt | tr '\n' '|')"
+    expect_block b.bin 5 "$(socket_data $socket)"
+done
+# The summary is wider than the console: it wraps onto a second row.
+grep -qx "cards: 2 written, 0 failed" out.txt && sed -n '/^cards: /,$p' out.txt | tr -d '\n' \
+    | grep -qx "cards: 2 written, 0 failed2 cards written, 0 failed (socket 0: 1 written, 0 failed; socket 1: 1 written, 0 failed)" \
+    || fail "--cards 1: totals and summary: $(tail -n 3 out.txt | tr '\n' '|')"
+"$SESSION" card-slots
 finish

@@ -1,11 +1,12 @@
-# Shared by the station scenarios (sourced after lib.sh): cards taken out of socket 0 and fresh ones
-# put in while a station runs, and the log's and the JSON's fields side by side.
+# Shared by the station scenarios (sourced after lib.sh): cards taken out and fresh ones put in
+# while a station runs, and the log's and the JSON's fields side by side.
 
 TAG="WO-7 Ωmega"
 
-# The log's fields from the block on: block, path, bytes, SHA-256, result, card, tag.
-log_fields() {  # LOG
-    tr -d '\r' <"$1" | cut -f3-7,9,10
+# The log's fields from the block on: block, path, bytes, SHA-256, result, card, tag; with SOCKET,
+# that socket's lines only.
+log_fields() {  # LOG [SOCKET]
+    tr -d '\r' <"$1" | awk -F '\t' -v socket="${2:-}" 'socket == "" || $2 == socket' | cut -f3-7,9,10
 }
 
 # Waits for COUNT lines of FILE holding TEXT, for as long as the background station ($bg) runs: on
@@ -19,15 +20,15 @@ wait_for_count() {  # FILE TEXT COUNT
     done
 }
 
-# The card in socket 0 taken out (its device gone), and a fresh one put in, with CONFIG.
-take_out_card() { "$SESSION" card-remove 0; }
-insert_fresh_card() {  # CONFIG...
-    "$SESSION" card-insert 0 ProgrammingTimeMs=5 "$@"
+# The card in SOCKET taken out (its device gone), and a fresh one put in, with CONFIG.
+take_out_card() { "$SESSION" card-remove "$1"; }
+insert_fresh_card() {  # SOCKET CONFIG...
+    "$SESSION" card-insert "$1" ProgrammingTimeMs=5 "${@:2}"
 }
 
-keep_blocks() {  # NAME: a copy of socket 0's block files
+keep_blocks() {  # NAME SOCKET: a copy of the socket's block files
     mkdir -p "$WORK/$1"
-    cp "$DATA"/block*.bin "$WORK/$1/" 2>/dev/null || true
+    cp "$(socket_data "$2")"/block*.bin "$WORK/$1/" 2>/dev/null || true
 }
 
 # Every line of FILE is one JSON object with "schema": 1; prints the objects' kinds in order.
