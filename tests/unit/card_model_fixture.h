@@ -41,14 +41,14 @@ inline uint32_t Le32(const uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-inline void PutLe32(uint8_t* p, uint32_t v) {
+inline void StoreLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 struct RegisterBlock {
     uint8_t bytes[60];
     uint32_t Word(int i) const { return Le32(bytes + 4 * i); }
-    void SetWord(int i, uint32_t v) { PutLe32(bytes + 4 * i, v); }
+    void SetWord(int i, uint32_t v) { StoreLe32(bytes + 4 * i, v); }
 };
 
 inline RegisterBlock MakeRegisterBlock(bool write, uint32_t reg, uint32_t value) {
@@ -78,7 +78,7 @@ inline Bytes DownloadRequest(uint32_t block) {
 inline Bytes DataPacket(uint32_t offset, const Bytes& image) {
     Bytes packet(136, 0);
     packet[0] = 0xF0;
-    PutLe32(&packet[2], offset);
+    StoreLe32(&packet[2], offset);
     for (uint32_t i = 0; i < 128 && offset + i < image.size(); ++i)
         packet[6 + i] = image[offset + i];
     uint16_t sum = 0;
