@@ -98,13 +98,13 @@ expect_socket_lines "a killed socket" 1 "block 12: failed [0000042B] its process
 expect_summary "a killed socket" "1 of 2 sockets written (socket 0: 0, socket 1: 1)"
 [ "$(cut -f2,3,7 killed.log | tr -d '\r' | sort | tr '\t\n' ':,')" = "0:12:written,0:13:written,1:12:failed 0000042B,1:13:not attempted," ] \
     || fail "a killed socket: log $(cat killed.log)"
-# The parent killed while its sockets wait for their flash: the job ends their processes with it.
-# The extended wait polls at least 400 times 80 ms, so without the job they would outlive the
-# check by far.
+# The parent killed while its sockets wait for their flash: the job ends their processes with it,
+# in the middle of their block. Without the job they would wait the flash out (or time out) and
+# then put their block on record in the log.
 for socket in 0 1; do
     "$SESSION" card-config --socket $socket ProgrammingTimeMs=120000 ExtendedWait=1
 done
-duvoload_in_background orphans --slots 0,1 2=b.bin
+duvoload_in_background orphans --log orphans.log --slots 0,1 2=b.bin
 wait_for_line orphans.err "socket 1 block 2: programming flash"
 members() {
     for pid in $("$SESSION" processes); do
@@ -118,6 +118,7 @@ done
 wait "$bg" || true
 for i in $(seq 600); do [ -z "$(members)" ] && break; sleep 0.1; done
 [ -z "$(members)" ] || fail "a killed parent: its sockets' processes still run"
+[ -s orphans.log ] && fail "a killed parent: its sockets' processes ran on: $(cat orphans.log)"
 for socket in 0 1; do
     "$SESSION" card-config --socket $socket ProgrammingTimeMs=5 ExtendedWait=0
 done
