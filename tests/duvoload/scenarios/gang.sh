@@ -86,9 +86,7 @@ done
 # written), the next not attempted, both on record; socket 0 goes on.
 duvoload_in_background killed --log killed.log --slots 0,1 12=big.bin 13=b.bin
 wait_for_line killed.err "socket 1 block 12: sending 10%"
-for pid in $("$SESSION" processes); do
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--slot 1 --gang-member" && kill -9 "$pid"
-done
+kill_processes_with "--slot 1 --gang-member"
 rc=0
 wait "$bg" || rc=$?
 tr -d '\r' <killed.out >out.txt
@@ -106,15 +104,9 @@ for socket in 0 1; do
 done
 duvoload_in_background orphans --log orphans.log --slots 0,1 2=b.bin
 wait_for_line orphans.err "socket 1 block 2: programming flash"
-members() {
-    for pid in $("$SESSION" processes); do
-        tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--gang-member" && echo "$pid"
-    done
-}
+members() { processes_with "--gang-member"; }
 [ -n "$(members)" ] || fail "a killed parent: no socket's process found"
-for pid in $("$SESSION" processes); do
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "--slots 0,1 2=" && kill -9 "$pid"
-done
+kill_processes_with "--slots 0,1 2="
 wait "$bg" || true
 for i in $(seq 600); do [ -z "$(members)" ] && break; sleep 0.1; done
 [ -z "$(members)" ] || fail "a killed parent: its sockets' processes still run"

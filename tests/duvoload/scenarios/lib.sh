@@ -46,6 +46,21 @@ wait_for_line() {  # FILE TEXT
     done
 }
 
+# The session's processes whose command line holds TEXT ("--slot 1 --gang-member").
+processes_with() {  # TEXT
+    local pid
+    for pid in $("$SESSION" processes); do
+        tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "$1" && echo "$pid"
+    done
+    return 0
+}
+
+# Kills them as a crash would: no handler of theirs runs.
+kill_processes_with() {  # TEXT
+    local pid
+    for pid in $(processes_with "$1"); do kill -9 "$pid"; done
+}
+
 expect_rc() { [ "$rc" = "$1" ] || fail "$2: exit code $rc, expected $1"; }
 
 expect_stdout() {  # CONTEXT LINE...: stdout is exactly these lines

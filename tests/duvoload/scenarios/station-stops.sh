@@ -9,7 +9,7 @@ source "$(dirname "$0")/station_lib.sh"
 
 # Ctrl+C while waiting: a normal end. Ctrl+C during a write: the block finishes, the card
 # is reported not completely written, exit 130. --cards 1 on two sockets with the cards in: one
-# card each, live lines on a console.
+# card each, live lines on a console. A socket's process killed mid-card.
 "$SESSION" card-reset
 "$SESSION" card-config ProgrammingTimeMs=5
 make_image a.bin 20000
@@ -46,5 +46,24 @@ done
 grep -qx "cards: 2 written, 0 failed" out.txt && sed -n '/^cards: /,$p' out.txt | tr -d '\n' \
     | grep -qx "cards: 2 written, 0 failed2 cards written, 0 failed (socket 0: 1 written, 0 failed; socket 1: 1 written, 0 failed)" \
     || fail "--cards 1: totals and summary: $(tail -n 3 out.txt | tr '\n' '|')"
+# Socket 1's process killed mid-card: that card failed at its block (not known to be written),
+# the next block not attempted, both on record; socket 0 writes on; exit 1.
+"$SESSION" card-reset
+duvoload_in_background killed --station --slots 0,1 --cards 1 --log killed.log 3=a.bin 5=b.bin
+wait_for_line killed.err "socket 1 card 1: block 3: sending 10%"
+kill_processes_with "--slot 1 --gang-member"
+rc=0
+wait "$bg" || rc=$?
+tr -d '\r' <killed.out >out.txt
+expect_rc 1 "a killed socket"
+expect_socket_lines "a killed socket" 0 "card 1 block 3: written 20000 bytes" \
+    "card 1 block 5: written 300 bytes" "card 1: written"
+expect_socket_lines "a killed socket" 1 \
+    "card 1 block 3: failed [0000042B] its process ended unexpectedly" "card 1 block 5: not attempted" \
+    "card 1: failed at block 3 [0000042B] its process ended unexpectedly"
+expect_summary "a killed socket" "1 card written, 1 failed (socket 0: 1 written, 0 failed; socket 1: 0 written, 1 failed)"
+[ "$(cut -f2,3,7,9 killed.log | tr -d '\r' | sort | tr '\t\n' ':,')" \
+    = "0:3:written:1,0:5:written:1,1:3:failed 0000042B:1,1:5:not attempted:1," ] \
+    || fail "a killed socket: log $(cat killed.log)"
 "$SESSION" card-slots
 finish
