@@ -233,5 +233,7 @@ int RunStationSockets(const Options& options, const std::vector<PlannedBlock>& p
                                            : StationSummaryLine(counts));
     CloseHandle(job);
     DeleteCriticalSection(&stations.lock);
-    return exitCode == EXIT_ALL_WRITTEN && OutputFailed() ? EXIT_OUTPUT_FAILED : exitCode;
+    // A line that could not be written leaves the station's record incomplete: that wins over any
+    // card's end, as it does for one socket.
+    return OutputFailed() ? EXIT_OUTPUT_FAILED : exitCode;
 }

@@ -65,5 +65,12 @@ expect_summary "a killed socket" "1 card written, 1 failed (socket 0: 1 written,
 [ "$(cut -f2,3,7,9 killed.log | tr -d '\r' | sort | tr '\t\n' ':,')" \
     = "0:3:written:1,0:5:written:1,1:3:failed 0000042B:1,1:5:not attempted:1," ] \
     || fail "a killed socket: log $(cat killed.log)"
+# Its stdout unwritable: exit 4, even with a failed card (socket 1's), which alone gives 1.
+"$SESSION" card-reset
+"$SESSION" card-config --socket 1 ProgrammingTimeMs=5 RequestReply=1
+rc=0
+"$SESSION" run "$LOADER" --quiet --station --slots 0,1 --cards 1 5=b.bin >/dev/full 2>err.raw || rc=$?
+expect_rc 4 "stdout unwritable"
+"$SESSION" card-config --socket 1 ProgrammingTimeMs=5
 "$SESSION" card-slots
 finish
