@@ -94,17 +94,17 @@ int RunGangMember(const Options& options, CBlockLog& log) {
     std::vector<PlannedBlock> plan;
     std::string error;
     if (!ReadGangPlan(&plan, &error)) return Refuse(error);
+    int exitCode = EXIT_ALL_WRITTEN;
     if (options.station) {
-        const int exitCode = RunStation(options, plan, log);
-        NoteRunFinished();
-        return exitCode;
+        exitCode = RunStation(options, plan, log);
+    } else {
+        const WriteSettings settings{.socket = options.socket,
+                                     .quiet = options.quiet,
+                                     .everyPercent = options.gangMember == GangMember::Live,
+                                     .tag = options.tag,
+                                     .showProgress = {}};
+        exitCode = WriteBlocks(settings, plan, log);
     }
-    const WriteSettings settings{.socket = options.socket,
-                                 .quiet = options.quiet,
-                                 .everyPercent = options.gangMember == GangMember::Live,
-                                 .tag = options.tag,
-                                 .showProgress = {}};
-    const int exitCode = WriteBlocks(settings, plan, log);
     NoteRunFinished();
     return exitCode;
 }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/duvoload/station/station_loop.h"
+#include "app/duvoload/station/station_exit_code.h"
 #include "download/sequence.h"
 #include "virtualcard/native_host.h"
 #include "win32_standin/standin.h"

@@ -1,3 +1,4 @@
+#include "app/duvoload/station/station_exit_code.h"
 #include "app/duvoload/station/station_loop.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "app/duvoload/console/console_text.h"
@@ -30,11 +29,6 @@ struct GangSocket {
 
 std::string Prefix(unsigned socket) {
     return "socket " + std::to_string(socket) + " ";
-}
-
-// One line of the run's own about a socket: "duvoload: socket 2: ...".
-void SayOfSocket(unsigned socket, const std::string& text) {
-    WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket) + ": " + text);
 }
 
 // One line from the socket's process, shown where it belongs; a record counts its block as
@@ -87,21 +81,6 @@ bool PrintGangEnd(const Options& options, const std::vector<int>& codes, int exi
     return WriteLine(StdStream::Out, JsonRunObject(exitCode, options.tag, sockets));
 }
 
-// Refuses the gang before any card is touched: every socket's blocks on record as refused.
-int RefuseGang(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log,
-               const std::string& reason) {
-    WriteLine(StdStream::Err, "duvoload: " + reason);
-    std::vector<RefusedBlock> refused;
-    for (const PlannedBlock& planned : plan) {
-        refused.push_back({planned.block, planned.fullPath,
-                           std::to_string(planned.image.bytes.size()), planned.image.sha256});
-    }
-    for (unsigned socket : options.sockets) {
-        RecordRefusedRun(socket, log, refused, reason, options.tag);
-    }
-    return EXIT_DOWNLOAD_FAILED;
-}
-
 }  // namespace
 
 int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log) {
@@ -112,8 +91,8 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
     std::string reason;
     const HANDLE job = KillOnCloseJob(&reason);
     if (job == nullptr) {
-        return RefuseGang(options, plan, log,
-                          "cannot tie the sockets' processes to this one: " + reason);
+        return RefuseSockets(options.sockets, plan, options.tag, log,
+                             "cannot tie the sockets' processes to this one: " + reason);
     }
     SendRecordsTo(options.json ? PrintJsonBlock : PrintGangRecord);
     std::vector<GangSocket> sockets(options.sockets.size());
@@ -144,9 +123,9 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
                 for (GangSocket& started : sockets) EndUnfed(&started.process);
                 EndLiveLines();
                 CloseHandle(job);
-                return RefuseGang(options, plan, log,
-                                  "cannot tie socket " + std::to_string(socket.process.socket) +
-                                      "'s process to this one: " + reason);
+                return RefuseSockets(options.sockets, plan, options.tag, log,
+                                     "cannot tie socket " + std::to_string(socket.process.socket) +
+                                         "'s process to this one: " + reason);
         }
     }
     for (GangSocket& socket : sockets) {
@@ -159,10 +138,8 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
             const bool everyBlockReported = socket.reported.size() >= plan.size();
             const bool abnormal = EndedAbnormally(code, everyBlockReported);
             if (abnormal) {
-                char hex[16];
-                std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(code));
-                SayOfSocket(socket.process.socket, std::string("its process ended with ") + hex +
-                                                       " before it reported every block");
+                SayOfSocket(socket.process.socket,
+                            ProcessEndedWith(code) + " before it reported every block");
             }
             const bool kept = RecordUnreported(socket, abnormal, plan, options.tag, log);
             socket.exitCode = SocketExitCode(code, everyBlockReported, kept);

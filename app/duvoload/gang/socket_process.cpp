@@ -1,6 +1,10 @@
 #include "app/duvoload/gang/socket_process.h"
 
+#include <cstdio>
+
+#include "app/duvoload/console/console_text.h"
 #include "app/duvoload/console/system_message.h"
+#include "app/duvoload/gang/gang_report.h"
 #include "app/duvoload/record/outcome.h"
 
 namespace {
@@ -151,4 +155,14 @@ void EndUnfed(SocketProcess* socket) {
     socket->planWrite = nullptr;
     WaitForSingleObject(socket->relay, INFINITE);
     CloseAll(socket);
+}
+
+void SayOfSocket(unsigned socket, const std::string& text) {
+    WriteLine(StdStream::Err, GangMessageLine(socket, "duvoload: " + text));
+}
+
+std::string ProcessEndedWith(DWORD code) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(code));
+    return std::string("its process ended with ") + hex;
 }

@@ -45,5 +45,11 @@ void SendPlan(SocketProcess* socket, const std::string& plan);
 // the system gives it.
 DWORD AwaitSocketProcess(SocketProcess* socket);
 
+// A line of the run's own about a socket, on stderr: "duvoload: socket 2: TEXT".
+void SayOfSocket(unsigned socket, const std::string& text);
+
+// "its process ended with 00000000": how the system says the process ended, for SayOfSocket.
+std::string ProcessEndedWith(DWORD code);
+
 // Ends a process that was started but not given its plan (another socket could not start).
 void EndUnfed(SocketProcess* socket);

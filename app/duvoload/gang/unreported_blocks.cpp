@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "app/duvoload/console/console_text.h"
+#include "app/duvoload/record/outcome.h"
 #include "app/duvoload/record/run_record.h"
 #include "app/duvoload/write/planned_record.h"
 
@@ -29,4 +31,16 @@ bool RecordUnreported(const UnreportedBlocks& unreported, const std::vector<Plan
         kept = RecordBlock(log, record) && kept;
     }
     return kept;
+}
+
+int RefuseSockets(const std::vector<unsigned>& sockets, const std::vector<PlannedBlock>& plan,
+                  const std::string& tag, CBlockLog& log, const std::string& reason) {
+    WriteLine(StdStream::Err, "duvoload: " + reason);
+    std::vector<RefusedBlock> refused;
+    for (const PlannedBlock& planned : plan) {
+        refused.push_back({planned.block, planned.fullPath,
+                           std::to_string(planned.image.bytes.size()), planned.image.sha256});
+    }
+    for (unsigned socket : sockets) RecordRefusedRun(socket, log, refused, reason, tag);
+    return EXIT_DOWNLOAD_FAILED;
 }

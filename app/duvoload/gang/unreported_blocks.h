@@ -1,6 +1,6 @@
 // The blocks that a socket's process never reported, put on record by its parent: the process
 // could not start, could not take its plan, or ended otherwise than duvoload ends (a crash, a
-// kill).
+// kill); or no socket's process could be started at all.
 #pragma once
 
 #include <string>
@@ -24,3 +24,8 @@ struct UnreportedBlocks {
 // kept; `failed`, when given, receives the failed block's record.
 bool RecordUnreported(const UnreportedBlocks& unreported, const std::vector<PlannedBlock>& plan,
                       CBlockLog& log, BlockRecord* failed = nullptr);
+
+// Refuses a run on several sockets before any card is touched: the reason on stderr, and every
+// socket's blocks on record as refused. Returns the exit code (1).
+int RefuseSockets(const std::vector<unsigned>& sockets, const std::vector<PlannedBlock>& plan,
+                  const std::string& tag, CBlockLog& log, const std::string& reason);

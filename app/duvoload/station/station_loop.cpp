@@ -1,9 +1,5 @@
 #include "app/duvoload/station/station_loop.h"
 
-#include <algorithm>
-
-#include "app/duvoload/record/outcome.h"
-
 namespace {
 
 void Show(const StationSteps& steps, StationPhase phase, unsigned card = 0,
@@ -58,23 +54,4 @@ StationTotals RunStationSocket(unsigned cardLimit, const StationSteps& steps) {
         if (card == cardLimit || !AwaitRemoval(steps)) break;
     }
     return totals;
-}
-
-int StationExitCode(const StationTotals& totals) {
-    if (totals.recordLost) return EXIT_OUTPUT_FAILED;
-    if (totals.interrupted) return EXIT_INTERRUPTED;
-    if (totals.failed > 0) return EXIT_DOWNLOAD_FAILED;
-    return EXIT_ALL_WRITTEN;
-}
-
-int CombinedStationExitCode(const std::vector<int>& socketCodes) {
-    const auto any = [&](int code) {
-        return std::find(socketCodes.begin(), socketCodes.end(), code) != socketCodes.end();
-    };
-    if (any(EXIT_OUTPUT_FAILED)) return EXIT_OUTPUT_FAILED;
-    if (any(EXIT_INTERRUPTED)) return EXIT_INTERRUPTED;
-    for (const int code : socketCodes) {
-        if (code != EXIT_ALL_WRITTEN) return EXIT_DOWNLOAD_FAILED;
-    }
-    return EXIT_ALL_WRITTEN;
 }

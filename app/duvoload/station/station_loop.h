@@ -4,7 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <vector>
 
 #include "download/card_presence.h"
 
@@ -52,12 +51,3 @@ struct StationTotals {
 // Runs the socket's loop until a stop is requested while no card is written, a card is
 // interrupted or not on record, or `cardLimit` cards (0: no limit) have been written or failed.
 StationTotals RunStationSocket(unsigned cardLimit, const StationSteps& steps);
-
-// The exit code of a station: 4 when a record was lost, else 130 when a card was interrupted,
-// else 1 when a card failed, else 0.
-int StationExitCode(const StationTotals& totals);
-
-// The exit code of a station on several sockets, from its sockets' codes: 4 when any socket lost
-// a record, else 130 when any was interrupted, else 1 when any failed a card (or any other code),
-// else 0.
-int CombinedStationExitCode(const std::vector<int>& socketCodes);

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "app/duvoload/console/console_text.h"
@@ -16,6 +15,7 @@
 #include "app/duvoload/record/json_report.h"
 #include "app/duvoload/record/outcome.h"
 #include "app/duvoload/record/run_record.h"
+#include "app/duvoload/station/station_exit_code.h"
 #include "app/duvoload/station/station_text.h"
 
 namespace {
@@ -108,11 +108,6 @@ void OnLine(Stations& stations, std::size_t index, const std::string& line) {
     LeaveCriticalSection(&stations.lock);
 }
 
-// One line of the station's own about a socket: "duvoload: socket 2: ...".
-void SayOfSocket(unsigned socket, const std::string& text) {
-    WriteLine(StdStream::Err, "duvoload: socket " + std::to_string(socket) + ": " + text);
-}
-
 // The socket's exit code once its process has ended with `code`. A process that ended otherwise
 // than a station's socket ends (a crash, a kill: Wine gives a killed process 0) failed its
 // socket; the card it was writing goes on record as failed, its unreported blocks with it.
@@ -124,10 +119,7 @@ int SocketCode(Stations& stations, StationSocket& socket, DWORD code) {
     const bool ended = StopRequested() || code != EXIT_ALL_WRITTEN ||
                        (stations.options.cards != 0 && cards >= stations.options.cards);
     if (known && ended && !writing) return static_cast<int>(code);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(code));
-    SayOfSocket(socket.process.socket,
-                std::string("its process ended with ") + hex + " before its station ended");
+    SayOfSocket(socket.process.socket, ProcessEndedWith(code) + " before its station ended");
     if (writing) {
         UnreportedBlocks unreported{.socket = socket.process.socket,
                                     .card = socket.state.card,
@@ -138,28 +130,10 @@ int SocketCode(Stations& stations, StationSocket& socket, DWORD code) {
         BlockRecord failed;
         RecordUnreported(unreported, stations.plan, stations.log, &failed);
         socket.card.push_back(failed);
-        EndCard(stations, socket,
-                {.socket = 0,
-                 .card = socket.state.card,
-                 .end = CardEnd::Failed,
-                 .stop = {},
-                 .time = {},
-                 .seconds = 0,
-                 .tag = {}});
-    }
-    return EXIT_DOWNLOAD_FAILED;
-}
-
-// Refuses the station before any card is touched: every socket's blocks on record as refused.
-int Refuse(const Stations& stations, const std::string& reason) {
-    WriteLine(StdStream::Err, "duvoload: " + reason);
-    std::vector<RefusedBlock> refused;
-    for (const PlannedBlock& planned : stations.plan) {
-        refused.push_back({planned.block, planned.fullPath,
-                           std::to_string(planned.image.bytes.size()), planned.image.sha256});
-    }
-    for (unsigned socket : stations.options.sockets) {
-        RecordRefusedRun(socket, stations.log, refused, reason, stations.options.tag);
+        CardRecord card;
+        card.card = socket.state.card;
+        card.end = CardEnd::Failed;
+        EndCard(stations, socket, card);
     }
     return EXIT_DOWNLOAD_FAILED;
 }
@@ -179,7 +153,8 @@ int RunStationSockets(const Options& options, const std::vector<PlannedBlock>& p
     std::string reason;
     const HANDLE job = KillOnCloseJob(&reason);
     if (job == nullptr) {
-        return Refuse(stations, "cannot tie the sockets' processes to this one: " + reason);
+        return RefuseSockets(options.sockets, plan, options.tag, log,
+                             "cannot tie the sockets' processes to this one: " + reason);
     }
     // The records this process makes itself: those of a socket's process that ended abnormally.
     SendRecordsTo(options.json ? PrintJsonBlock : PrintStationRecord);
@@ -208,8 +183,9 @@ int RunStationSockets(const Options& options, const std::vector<PlannedBlock>& p
         for (StationSocket& other : stations.sockets) EndUnfed(&other.process);
         if (stations.live) EndLiveLines();
         CloseHandle(job);
-        return Refuse(stations, "cannot start socket " + std::to_string(socket.process.socket) +
-                                    "'s process: " + reason);
+        return RefuseSockets(options.sockets, plan, options.tag, log,
+                             "cannot start socket " + std::to_string(socket.process.socket) +
+                                 "'s process: " + reason);
     }
     const std::string encoded = EncodeGangPlan(plan);
     for (StationSocket& socket : stations.sockets) SendPlan(&socket.process, encoded);

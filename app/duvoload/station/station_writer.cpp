@@ -10,6 +10,7 @@
 #include "app/duvoload/record/local_time.h"
 #include "app/duvoload/record/outcome.h"
 #include "app/duvoload/record/run_record.h"
+#include "app/duvoload/station/station_exit_code.h"
 #include "app/duvoload/station/station_text.h"
 #include "app/duvoload/write/block_writer.h"
 #include "download/card_presence.h"

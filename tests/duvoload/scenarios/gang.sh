@@ -87,9 +87,7 @@ done
 duvoload_in_background killed --log killed.log --slots 0,1 12=big.bin 13=b.bin
 wait_for_line killed.err "socket 1 block 12: sending 10%"
 kill_processes_with "--slot 1 --gang-member"
-rc=0
-wait "$bg" || rc=$?
-tr -d '\r' <killed.out >out.txt
+await_background killed
 expect_rc 1 "a killed socket"
 expect_socket_lines "a killed socket" 0 "block 12: written 20000 bytes" "block 13: written 700 bytes"
 expect_socket_lines "a killed socket" 1 "block 12: failed [0000042B] its process ended unexpectedly" "block 13: not attempted"

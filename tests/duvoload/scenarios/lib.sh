@@ -61,6 +61,14 @@ kill_processes_with() {  # TEXT
     for pid in $(processes_with "$1"); do kill -9 "$pid"; done
 }
 
+# Waits for the background duvoload NAME ($bg): its exit code in $rc, its stdout without CRs in
+# out.txt.
+await_background() {  # NAME
+    rc=0
+    wait "$bg" || rc=$?
+    tr -d '\r' <"$1.out" >out.txt
+}
+
 expect_rc() { [ "$rc" = "$1" ] || fail "$2: exit code $rc, expected $1"; }
 
 expect_stdout() {  # CONTEXT LINE...: stdout is exactly these lines

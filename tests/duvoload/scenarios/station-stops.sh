@@ -52,9 +52,7 @@ grep -qx "cards: 2 written, 0 failed" out.txt && sed -n '/^cards: /,$p' out.txt 
 duvoload_in_background killed --station --slots 0,1 --cards 1 --log killed.log 3=a.bin 5=b.bin
 wait_for_line killed.err "socket 1 card 1: block 3: sending 10%"
 kill_processes_with "--slot 1 --gang-member"
-rc=0
-wait "$bg" || rc=$?
-tr -d '\r' <killed.out >out.txt
+await_background killed
 expect_rc 1 "a killed socket"
 expect_socket_lines "a killed socket" 0 "card 1 block 3: written 20000 bytes" \
     "card 1 block 5: written 300 bytes" "card 1: written"

@@ -33,10 +33,8 @@ for card in 2 3; do
     wait_for_count station.err "socket 0 card 2: FAILED - remove the card" 1
     wait_for_count station.err "socket 1 card 2: written - remove the card" 1
 done
-rc=0
-wait "$bg" || rc=$?
+await_background station
 expect_rc 1 "a station with a failed card"
-tr -d '\r' <station.out >out.txt
 expect_socket_lines "socket 0" 0 \
     "card 1 block 3: written 3000 bytes" "card 1 block 5: written 700 bytes" "card 1: written" \
     "card 2 block 3: failed [05419368] Duvo0 not respond" "card 2 block 5: not attempted" \
