@@ -53,16 +53,19 @@ is_session_program() {
 # that run Wine or Xvfb. A killed test leaves such processes behind (its wineserver, services.exe,
 # winedevice.exe...), even after the prefix folder is gone. Other prefixes' sessions, which other
 # build trees run at the same time, are never listed; neither are this script and its callers.
+# One grep reads every environment: a grep per process would cost over half a second of CPU on
+# each call, and every session start and stop makes one.
 prefix_pids() {
-    local pids=(/proc/[0-9]*) keep=" $$ $BASHPID " p dir pid
+    local keep=" $$ $BASHPID " p file pid
     p="$$"
     while p="$(parent_of "$p")" && [ "$p" -gt 1 ]; do keep+="$p "; done
-    for dir in "${pids[@]}"; do
-        pid="${dir#/proc/}"
+    for file in $(grep -lzxF -- "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null); do
+        pid="${file#/proc/}"
+        pid="${pid%/environ}"
         [[ "$keep" == *" $pid "* ]] && continue
-        grep -qzxF -- "WINEPREFIX=$WINEPREFIX" "$dir/environ" 2>/dev/null || continue
         is_session_program "$pid" && echo "$pid"
     done
+    return 0
 }
 
 # Ends every process of this prefix (TERM, then KILL after 2 s) and waits until they are gone.
