@@ -38,31 +38,40 @@ parent_of() {
     echo "${stat%% *}"
 }
 
-# True when `pid` runs Wine (a Windows program, the loader, wineserver) or Xvfb.
+# True when `pid` runs Wine (a Windows program, the loader, wineserver) or Xvfb. Read through any
+# of its threads: a process whose first thread has ended shows nothing through that one.
 is_session_program() {
-    local exe arg0
-    exe="$(readlink "/proc/$1/exe" 2>/dev/null)" || return 1
-    case "${exe##*/}" in
-        wine | wine64 | wine-preloader | wine64-preloader | wineserver* | Xvfb) return 0 ;;
-    esac
-    IFS= read -r -d '' arg0 <"/proc/$1/cmdline" 2>/dev/null || true
-    [[ "${arg0,,}" == *.exe ]]
+    local dir exe arg0
+    for dir in "/proc/$1" "/proc/$1"/task/*; do
+        exe="$(readlink "$dir/exe" 2>/dev/null)" || continue
+        case "${exe##*/}" in
+            wine | wine64 | wine-preloader | wine64-preloader | wineserver* | Xvfb) return 0 ;;
+        esac
+        IFS= read -r -d '' arg0 <"$dir/cmdline" 2>/dev/null || true
+        [[ "${arg0,,}" == *.exe ]]
+        return
+    done
+    return 1
 }
 
 # Every process of this prefix's sessions, by pid: those whose environment names our prefix and
 # that run Wine or Xvfb. A killed test leaves such processes behind (its wineserver, services.exe,
 # winedevice.exe...), even after the prefix folder is gone. Other prefixes' sessions, which other
 # build trees run at the same time, are never listed; neither are this script and its callers.
-# One grep reads every environment: a grep per process would cost over half a second of CPU on
-# each call, and every session start and stop makes one.
+#
+# The environments are read thread by thread, with one grep (a grep per process would cost half a
+# second of CPU on each call, and every session start and stop makes one). A process can outlive
+# its first thread: a driver host whose main thread has ended while its libusb thread polls on
+# holds the test's output open, and only that thread still shows the environment.
 prefix_pids() {
-    local keep=" $$ $BASHPID " p file pid
+    local keep=" $$ $BASHPID " seen=" " p file pid
     p="$$"
     while p="$(parent_of "$p")" && [ "$p" -gt 1 ]; do keep+="$p "; done
-    for file in $(grep -lzxF -- "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null); do
+    for file in $(grep -lzxF -- "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/task/[0-9]*/environ 2>/dev/null); do
         pid="${file#/proc/}"
-        pid="${pid%/environ}"
-        [[ "$keep" == *" $pid "* ]] && continue
+        pid="${pid%%/*}"
+        [[ "$keep$seen" == *" $pid "* ]] && continue
+        seen+="$pid "
         is_session_program "$pid" && echo "$pid"
     done
     return 0
