@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 B := $(abspath $(BUILD))
 CMAKE_CFG = cmake -S . -G "Unix Makefiles" -Wno-dev
 
-.PHONY: deps native asan win64 win32 win32-beside-wine wine-tree build test test-native run bench bench-wine soak format clean \
+.PHONY: deps native asan win64 win32 win32-for-test build test test-native run bench bench-wine soak format clean \
 	dist
 
 deps:
@@ -55,13 +55,13 @@ dist: deps
 
 build: native asan win32
 
-# What `make test` builds of the i686 tree beside the Wine suite: where this machine's Wine runs
-# 32-bit programs, nothing more (the suite runs on it, so all of it is built first); elsewhere
-# only what is shipped (the programs and their zip), as none of its tests could run here. It never
-# touches the x86_64 tree, whose suite may be running.
-win32-beside-wine: deps
-	@if [ "$$($(WINE_ARCH))" = win64 ]; then $(CONFIGURE_WIN32) && \
-		cmake --build $(B)/win32 --target dist_zip -j$(JOBS); fi
+# What `make test` builds of the i686 tree: all of it where this machine's Wine runs 32-bit
+# programs; elsewhere only what is shipped (the programs and their zip), as none of its tests
+# could run here.
+win32-for-test: win64
+	@$(CONFIGURE_WIN32)
+	@if [ "$$($(WINE_ARCH))" = win32 ]; then cmake --build $(B)/win32 -j$(JOBS); \
+	else cmake --build $(B)/win32 --target dist_zip -j$(JOBS); fi
 
 # Two tests at a time: the machines this runs on have two cores or more.
 CTEST = ctest --output-on-failure -j2
@@ -76,15 +76,10 @@ test-native: native asan
 # prefix of its own from the tree's pool (scripts/wine/slots.sh).
 WINE_ARCH = bash scripts/wine-session.sh arch
 
-# The tree the Wine suite runs on is built first; then the suite runs, and beside it the native
-# trees are built and tested and the other Windows tree is built (scripts/run-tests.sh).
-wine-tree: win64
-	@if [ "$$($(WINE_ARCH))" = win32 ]; then $(MAKE) --no-print-directory win32; fi
-
-test: wine-tree
+test: native asan win32-for-test test-native
 	@echo "Wine tests: $$(bash scripts/wine-session.sh arch-reason) ($(B)/$$($(WINE_ARCH))$$( \
 		[ "$$($(WINE_ARCH))" = win32 ] && echo ', with two dialog scenarios on the x86_64 loader'))"
-	@bash scripts/run-tests.sh $(B) $$($(WINE_ARCH)) BUILD=$(BUILD) JOBS=$(JOBS) test-native win32-beside-wine
+	$(CTEST) --test-dir $(B)/$$($(WINE_ARCH))
 
 # libFuzzer targets (fuzz/) in their own clang tree. `make fuzz FUZZ_SECONDS=n` fuzzes each target
 # for n seconds, growing build/fuzz/corpus/<target> from the committed fuzz/corpus/<target>;
