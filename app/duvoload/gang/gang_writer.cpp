@@ -67,10 +67,6 @@ bool RecordUnreported(const GangSocket& socket, bool endedAbnormally,
                             plan, log);
 }
 
-bool PrintGangRecord(const BlockRecord& record) {
-    return WriteLine(StdStream::Out, GangResultLine(record));
-}
-
 // The gang's last line: the summary, or the run's JSON object.
 bool PrintGangEnd(const Options& options, const std::vector<int>& codes, int exitCode) {
     if (!options.json) return WriteLine(StdStream::Out, GangSummaryLine(options.sockets, codes));
@@ -86,15 +82,11 @@ bool PrintGangEnd(const Options& options, const std::vector<int>& codes, int exi
 int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBlockLog& log) {
     const bool live = !options.quiet && IsConsole(StdStream::Err);
     const std::string encoded = EncodeGangPlan(plan);
-    const std::wstring path = ProgramPath();
-    const std::u16string program(path.begin(), path.end());
-    std::string reason;
-    const HANDLE job = KillOnCloseJob(&reason);
-    if (job == nullptr) {
-        return RefuseSockets(options.sockets, plan, options.tag, log,
-                             "cannot tie the sockets' processes to this one: " + reason);
-    }
-    SendRecordsTo(options.json ? PrintJsonBlock : PrintGangRecord);
+    const std::u16string program = ProgramPath();
+    int refusedCode = 0;
+    const HANDLE job =
+        PrepareSocketsRun(options.sockets, plan, options.tag, options.json, log, &refusedCode);
+    if (job == nullptr) return refusedCode;
     std::vector<GangSocket> sockets(options.sockets.size());
     for (std::size_t i = 0; i < sockets.size(); ++i) {
         GangSocket& socket = sockets[i];
@@ -108,6 +100,7 @@ int WriteGang(const Options& options, const std::vector<PlannedBlock>& plan, CBl
         const std::u16string utf16 =
             MemberCommandLine(program, options, socket.process.socket, live);
         const std::wstring line(utf16.begin(), utf16.end());
+        std::string reason;
         switch (StartSocketProcess(&socket.process, line, job, &reason)) {
             case StartResult::Started:
                 break;

@@ -38,14 +38,13 @@ DWORD WINAPI Relay(void* parameter) {
 
 }  // namespace
 
-std::wstring ProgramPath() {
+std::u16string ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     while (true) {
         const DWORD length =
             GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
-            path.resize(length);
-            return path;
+            return std::u16string(path.begin(), path.begin() + length);
         }
         path.resize(path.size() * 2);
     }

@@ -18,8 +18,8 @@ struct SocketProcess {
     std::function<void(const std::string& line)> onLine;
 };
 
-// This program's own path: the sockets' processes run it again.
-std::wstring ProgramPath();
+// This program's own path, as the sockets' command lines take it: their processes run it again.
+std::u16string ProgramPath();
 
 // A job that ends every socket's process when the parent ends, however it ends: no socket's
 // download goes on unwatched, with nobody to report it. Null, with the system's reason, when the

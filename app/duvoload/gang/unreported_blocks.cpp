@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/duvoload/console/console_text.h"
+#include "app/duvoload/gang/gang_report.h"
+#include "app/duvoload/gang/socket_process.h"
 #include "app/duvoload/record/outcome.h"
 #include "app/duvoload/record/run_record.h"
 #include "app/duvoload/write/planned_record.h"
@@ -43,4 +45,26 @@ int RefuseSockets(const std::vector<unsigned>& sockets, const std::vector<Planne
     }
     for (unsigned socket : sockets) RecordRefusedRun(socket, log, refused, reason, tag);
     return EXIT_DOWNLOAD_FAILED;
+}
+
+namespace {
+
+bool PrintSocketResult(const BlockRecord& record) {
+    return WriteLine(StdStream::Out, GangResultLine(record));
+}
+
+}  // namespace
+
+HANDLE PrepareSocketsRun(const std::vector<unsigned>& sockets,
+                         const std::vector<PlannedBlock>& plan, const std::string& tag, bool json,
+                         CBlockLog& log, int* refusedCode) {
+    std::string reason;
+    const HANDLE job = KillOnCloseJob(&reason);
+    if (job == nullptr) {
+        *refusedCode = RefuseSockets(sockets, plan, tag, log,
+                                     "cannot tie the sockets' processes to this one: " + reason);
+        return nullptr;
+    }
+    SendRecordsTo(json ? PrintJsonBlock : PrintSocketResult);
+    return job;
 }

@@ -3,6 +3,8 @@
 // kill); or no socket's process could be started at all.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -29,3 +31,12 @@ bool RecordUnreported(const UnreportedBlocks& unreported, const std::vector<Plan
 // socket's blocks on record as refused. Returns the exit code (1).
 int RefuseSockets(const std::vector<unsigned>& sockets, const std::vector<PlannedBlock>& plan,
                   const std::string& tag, CBlockLog& log, const std::string& reason);
+
+// What a run on several sockets does before it starts their processes: makes the job that ends
+// them with this one, and prints the records this process makes itself (RecordUnreported's) as the
+// sockets' own are printed, JSON objects or "socket N block B: ..." lines. When the system cannot
+// make the job, every socket is refused and the result is null, with the exit code in
+// `*refusedCode`.
+HANDLE PrepareSocketsRun(const std::vector<unsigned>& sockets,
+                         const std::vector<PlannedBlock>& plan, const std::string& tag, bool json,
+                         CBlockLog& log, int* refusedCode);

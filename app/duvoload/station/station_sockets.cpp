@@ -138,26 +138,17 @@ int SocketCode(Stations& stations, StationSocket& socket, DWORD code) {
     return EXIT_DOWNLOAD_FAILED;
 }
 
-bool PrintStationRecord(const BlockRecord& record) {
-    return WriteLine(StdStream::Out, GangResultLine(record));
-}
-
 }  // namespace
 
 int RunStationSockets(const Options& options, const std::vector<PlannedBlock>& plan,
                       CBlockLog& log) {
     Stations stations{options, plan, log, !options.quiet && IsConsole(StdStream::Err), {}, {}};
     InitializeCriticalSection(&stations.lock);
-    const std::wstring path = ProgramPath();
-    const std::u16string program(path.begin(), path.end());
-    std::string reason;
-    const HANDLE job = KillOnCloseJob(&reason);
-    if (job == nullptr) {
-        return RefuseSockets(options.sockets, plan, options.tag, log,
-                             "cannot tie the sockets' processes to this one: " + reason);
-    }
-    // The records this process makes itself: those of a socket's process that ended abnormally.
-    SendRecordsTo(options.json ? PrintJsonBlock : PrintStationRecord);
+    const std::u16string program = ProgramPath();
+    int refusedCode = 0;
+    const HANDLE job =
+        PrepareSocketsRun(options.sockets, plan, options.tag, options.json, log, &refusedCode);
+    if (job == nullptr) return refusedCode;
     stations.sockets.resize(options.sockets.size());
     for (std::size_t i = 0; i < stations.sockets.size(); ++i) {
         StationSocket& socket = stations.sockets[i];
@@ -177,6 +168,7 @@ int RunStationSockets(const Options& options, const std::vector<PlannedBlock>& p
         const std::u16string utf16 =
             MemberCommandLine(program, options, socket.process.socket, stations.live);
         const std::wstring line(utf16.begin(), utf16.end());
+        std::string reason;
         const StartResult started = StartSocketProcess(&socket.process, line, job, &reason);
         if (started == StartResult::Started) continue;
         // A station runs on every socket it names, or on none.
